@@ -1,0 +1,71 @@
+// The differences between the viewer module (Kavaro) and the motion-setup module (Mensilo).
+//
+// Both modules compile the stream client and the imaging code from the same sources; each
+// copy behaves according to its own profile. The profile is an ordinary value, so one test
+// program can exercise both variants side by side; each shared object answers
+// ActiveProfile() with its own constant.
+#pragma once
+
+#include <cstddef>
+
+namespace kv {
+
+enum class ModuleKind { Kavaro, Mensilo };
+
+struct ModuleProfile {
+    ModuleKind kind;
+    const char* name;
+
+    // MPEG-4 decoder
+    int decoderMaxWidth;
+    int decoderMaxHeight;
+    bool lowPrecisionIdct;    // Mensilo's IDCT constants
+    bool postFilter;          // deblocking of the first picture after create
+
+    // Stream client
+    bool hasAudio;                  // audio chunks/streams are played at all
+    bool htmlTestOnFirstBlock;      // MJPG: look for 401/503 pages in the first block
+    bool asfPaddingMotionLevels;    // ASF padding prefix read as motion levels (else text)
+    const char* asfPacketReadError; // message for a failed ASF packet read
+    bool recording;                 // CPlayer may record the raw stream
+    bool logPlayerExceptions;       // CPlayerException text + URL goes to the log
+    bool writesLog;                 // DebugMessage writes anything at all
+
+    // One-shot HTTP requests
+    std::size_t requestChunkSize;   // bytes per body read
+    bool requestPictureFlag;        // Request() can decode the body as a JPEG snapshot
+
+    // Imaging
+    bool hasImageEncoders;          // CxImage::Encode available
+
+    // Picture display
+    int displayX;                   // where pictures are drawn in the control window
+    int displayY;
+};
+
+inline constexpr ModuleProfile kKavaroProfile{
+    ModuleKind::Kavaro, "Kavaro",
+    1024, 768, false, true,
+    true, true, false, "data reading error.", true, true, true,
+    8191, false,
+    true,
+    225, 35,
+};
+
+inline constexpr ModuleProfile kMensiloProfile{
+    ModuleKind::Mensilo, "Mensilo",
+    640, 480, true, false,
+    false, false, true, "data reading error4.", false, false, false,
+    255999, true,
+    false,
+    0, 0,
+};
+
+// The profile of the module this code was linked into. Each shared object defines it with
+// its own constant; the test library lets tests switch it.
+const ModuleProfile& ActiveProfile();
+
+// Test library only: choose the profile ActiveProfile() answers. Not present in the modules.
+void SetActiveProfileForTesting(const ModuleProfile& profile);
+
+} // namespace kv
