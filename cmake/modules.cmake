@@ -1,23 +1,53 @@
 # Libraries built from the source sets.
 #
-# kvcore:      subsystems 1-3 in one static library for tests and tools; its profile can be
-#              switched by tests, so both variants run side by side in one test program.
-# kvui:        the Qt layer and both controls' own code on top of kvcore, for widget tests.
-# Kavaro:      libKavaro.so, the viewer module: its own copy of 1 and 2, plus 3 and 4.
-# Mensilo:     libMensilo.so, the motion-setup module: its own copy of 1 and 2, plus 5.
+# For tests and tools, one static library per subsystem folder, so a test program builds
+# only what it uses; kvcore bundles them all. Their profile can be switched by tests, so
+# both module variants run side by side in one test program.
+#   kv_core   src/core            profiles, timings
+#   kv_net    src/platform/net, src/platform/registry
+#   kv_image  src/video/image     CxImage, BMP, JPEG, EXIF
+#   kv_video  src/video, mpeg4/   MPEG-4 decoder, YUV to RGB, motion measure
+#   kv_stream src/stream          workers, chains, log, parsers, HTTP session, players
+#   kv_audio  src/audio, src/platform/sound
+#   kvui      Qt layer and both controls (when KV_BUILD_UI)
+#
+# The modules compile everything again with their own profile:
+#   Kavaro    libKavaro.so, the viewer: its own copy of 1 and 2, plus 3 and 4.
+#   Mensilo   libMensilo.so, the motion setup: its own copy of 1 and 2, plus 5.
 
-add_library(kvcore STATIC ${KV_SHARED_SOURCES} ${KV_AUDIO_SOURCES} ${CMAKE_SOURCE_DIR}/src/core/profile_switchable.cpp)
-target_include_directories(kvcore PUBLIC ${KV_INCLUDE_DIRS})
-target_link_libraries(kvcore PUBLIC ${KV_CORE_LIBS} PkgConfig::PORTAUDIO)
-target_compile_definitions(kvcore PUBLIC KV_TEST_BUILD=1)
+function(kv_static_lib name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT L_SOURCES)
+    # an empty folder still gives a (header-less) library
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${L_LIBS})
+    return()
+  endif()
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${KV_INCLUDE_DIRS})
+  target_link_libraries(${name} PUBLIC ${L_LIBS})
+endfunction()
+
+kv_static_lib(kv_core SOURCES ${KV_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/src/core/profile_switchable.cpp
+              LIBS Threads::Threads)
+target_compile_definitions(kv_core PUBLIC KV_TEST_BUILD=1)
+kv_static_lib(kv_net SOURCES ${KV_NET_SOURCES} LIBS kv_core PkgConfig::CURL)
+kv_static_lib(kv_image SOURCES ${KV_IMAGE_SOURCES} LIBS kv_core JPEG::JPEG)
+kv_static_lib(kv_video SOURCES ${KV_VIDEO_SOURCES} LIBS kv_core)
+kv_static_lib(kv_stream SOURCES ${KV_STREAM_SOURCES} LIBS kv_core kv_net kv_image kv_video ${CMAKE_DL_LIBS})
+kv_static_lib(kv_audio SOURCES ${KV_AUDIO_SOURCES} LIBS kv_stream PkgConfig::PORTAUDIO)
+add_library(kvcore INTERFACE)
+target_link_libraries(kvcore INTERFACE kv_audio kv_stream kv_video kv_image kv_net kv_core)
 
 if(KV_BUILD_UI)
   set(CMAKE_AUTOMOC ON)
   set(CMAKE_AUTORCC ON)
 
-  add_library(kvui STATIC ${KV_UI_SOURCES} ${KV_VIEWER_SOURCES} ${KV_MOTION_SOURCES}
-              ${KV_VIEWER_RESOURCES} ${KV_MOTION_RESOURCES} ${KV_UI_HEADERS})
-  target_link_libraries(kvui PUBLIC kvcore Qt6::Widgets)
+  if(KV_UI_SOURCES OR KV_VIEWER_SOURCES OR KV_MOTION_SOURCES)
+    add_library(kvui STATIC ${KV_UI_SOURCES} ${KV_VIEWER_SOURCES} ${KV_MOTION_SOURCES}
+                ${KV_VIEWER_RESOURCES} ${KV_MOTION_RESOURCES} ${KV_UI_HEADERS})
+    target_link_libraries(kvui PUBLIC kvcore Qt6::Widgets)
+  endif()
 
   function(kv_module name profile)
     add_library(${name} SHARED ${ARGN} ${KV_SHARED_SOURCES} ${KV_UI_SOURCES} ${KV_UI_HEADERS}

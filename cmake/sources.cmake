@@ -10,11 +10,16 @@ function(kv_glob out)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
+file(GLOB KV_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/*.cpp)
+list(FILTER KV_CORE_SOURCES EXCLUDE REGEX "/profile_[a-z]+\\.cpp$")
+kv_glob(KV_NET_SOURCES src/platform/net src/platform/registry)
+kv_glob(KV_STREAM_SOURCES src/stream)
+kv_glob(KV_IMAGE_SOURCES src/video/image)
+kv_glob(KV_VIDEO_SOURCES src/video)
+list(FILTER KV_VIDEO_SOURCES EXCLUDE REGEX "/src/video/image/")
+
 # Subsystems 1 and 2 and their platform layers: each module compiles its own copy.
-kv_glob(KV_SHARED_SOURCES src/stream src/video src/platform/net src/platform/registry)
-file(GLOB KV_CORE_COMMON CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/*.cpp)
-list(FILTER KV_CORE_COMMON EXCLUDE REGEX "/profile_[a-z]+\\.cpp$")
-list(APPEND KV_SHARED_SOURCES ${KV_CORE_COMMON})
+set(KV_SHARED_SOURCES ${KV_CORE_SOURCES} ${KV_NET_SOURCES} ${KV_STREAM_SOURCES} ${KV_IMAGE_SOURCES} ${KV_VIDEO_SOURCES})
 
 # Subsystem 3, the viewer's audio, with its sound layer.
 kv_glob(KV_AUDIO_SOURCES src/audio src/platform/sound)
