@@ -12,6 +12,7 @@ namespace kv {
 
 enum class ModuleKind { Kavaro, Mensilo };
 
+// New fields go at the end with a default, and both constants below name every field.
 struct ModuleProfile {
     ModuleKind kind;
     const char* name;
@@ -44,21 +45,45 @@ struct ModuleProfile {
 };
 
 inline constexpr ModuleProfile kKavaroProfile{
-    ModuleKind::Kavaro, "Kavaro",
-    1024, 768, false, true,
-    true, true, false, "data reading error.", true, true, true,
-    8191, false,
-    true,
-    225, 35,
+    .kind = ModuleKind::Kavaro,
+    .name = "Kavaro",
+    .decoderMaxWidth = 1024,
+    .decoderMaxHeight = 768,
+    .lowPrecisionIdct = false,
+    .postFilter = true,
+    .hasAudio = true,
+    .htmlTestOnFirstBlock = true,
+    .asfPaddingMotionLevels = false,
+    .asfPacketReadError = "data reading error.",
+    .recording = true,
+    .logPlayerExceptions = true,
+    .writesLog = true,
+    .requestChunkSize = 8191,
+    .requestPictureFlag = false,
+    .hasImageEncoders = true,
+    .displayX = 225,
+    .displayY = 35,
 };
 
 inline constexpr ModuleProfile kMensiloProfile{
-    ModuleKind::Mensilo, "Mensilo",
-    640, 480, true, false,
-    false, false, true, "data reading error4.", false, false, false,
-    255999, true,
-    false,
-    0, 0,
+    .kind = ModuleKind::Mensilo,
+    .name = "Mensilo",
+    .decoderMaxWidth = 640,
+    .decoderMaxHeight = 480,
+    .lowPrecisionIdct = true,
+    .postFilter = false,
+    .hasAudio = false,
+    .htmlTestOnFirstBlock = false,
+    .asfPaddingMotionLevels = true,
+    .asfPacketReadError = "data reading error4.",
+    .recording = false,
+    .logPlayerExceptions = false,
+    .writesLog = false,
+    .requestChunkSize = 255999,
+    .requestPictureFlag = true,
+    .hasImageEncoders = false,
+    .displayX = 0,
+    .displayY = 0,
 };
 
 // The profile of the module this code was linked into. Each shared object defines it with
