@@ -49,7 +49,7 @@ if(KV_BUILD_UI)
     target_link_libraries(kvui PUBLIC kvcore Qt6::Widgets)
   endif()
 
-  function(kv_module name profile)
+  function(kv_module name profile exports)
     add_library(${name} SHARED ${ARGN} ${KV_SHARED_SOURCES} ${KV_UI_SOURCES} ${KV_UI_HEADERS}
                 ${CMAKE_SOURCE_DIR}/src/core/${profile})
     target_include_directories(${name} PRIVATE ${KV_INCLUDE_DIRS})
@@ -58,10 +58,13 @@ if(KV_BUILD_UI)
       CXX_VISIBILITY_PRESET hidden C_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
     # Calls inside the module bind to the module's own copy, never to another module's.
-    target_link_options(${name} PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+    # Only the names in the export map leave the module.
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined
+                        -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/${exports})
+    set_target_properties(${name} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/${exports})
   endfunction()
 
-  kv_module(Kavaro profile_kavaro.cpp ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_RESOURCES})
+  kv_module(Kavaro profile_kavaro.cpp kavaro.map ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_RESOURCES})
   target_link_libraries(Kavaro PRIVATE PkgConfig::PORTAUDIO)
-  kv_module(Mensilo profile_mensilo.cpp ${KV_MOTION_SOURCES} ${KV_MOTION_RESOURCES})
+  kv_module(Mensilo profile_mensilo.cpp mensilo.map ${KV_MOTION_SOURCES} ${KV_MOTION_RESOURCES})
 endif()
