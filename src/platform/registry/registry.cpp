@@ -302,6 +302,11 @@ auto Read(Query query)
 {
     std::lock_guard<std::mutex> guard(g_lock);
     const std::string path = StorePathLocked();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        Store none;
+        return query(none);  // nothing stored yet: leave the disk untouched
+    }
     FileLock lock(path, false);
     Store store = lock.Held() ? Load(path) : Store{};
     return query(store);
