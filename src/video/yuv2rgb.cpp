@@ -1,0 +1,327 @@
+// Planar YUV 4:2:0 to bottom-up 24-bit BGR (see include/yuv2rgb.h for the contract).
+//
+// The five coefficient tables and the clip table define the result. The tables are linear in
+// the sample, so the vector path computes the same 32-bit sums with multiplies and clips with
+// saturating packs, which is what the clip table holds; tests compare both paths on random
+// pictures of many sizes.
+#include "yuv2rgb.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_YUV2RGB_X86 1
+#endif
+
+namespace {
+
+constexpr std::int32_t kYFactor = 76309;       // 1.164 x 65536
+constexpr std::int32_t kVRedFactor = 104597;   // 1.596
+constexpr std::int32_t kUGreenFactor = 25675;  // 0.392
+constexpr std::int32_t kVGreenFactor = 53279;  // 0.813
+constexpr std::int32_t kUBlueFactor = 132201;  // 2.017
+
+using Table = std::array<std::int32_t, 256>;
+
+constexpr Table MakeTable(std::int32_t factor, int centre) {
+    Table t{};
+    for (int s = 0; s < 256; ++s) {
+        t[static_cast<std::size_t>(s)] = factor * (s - centre);
+    }
+    return t;
+}
+
+// The values never change, so they are constant-initialised: building them again in init
+// could only race with a conversion running on another thread.
+constexpr Table kYTab = MakeTable(kYFactor, 16);
+constexpr Table kVRedTab = MakeTable(kVRedFactor, 128);
+constexpr Table kUGreenTab = MakeTable(kUGreenFactor, 128);
+constexpr Table kVGreenTab = MakeTable(kVGreenFactor, 128);
+constexpr Table kUBlueTab = MakeTable(kUBlueFactor, 128);
+
+// ClipTable: 1024 bytes for indices -384 ... 639. Every (sum >> 16) lies in that range:
+// the extremes are 76309 x 239 + 132201 x 127 = 35 029 378 -> 534 and
+// -76309 x 16 - 132201 x 128 = -18 142 672 -> -277.
+constexpr int kClipSize = 1024;
+constexpr int kClipOffset = 384;
+std::atomic<std::uint8_t*> g_clipBlock{nullptr};
+
+struct Picture {
+    const std::uint8_t* y;
+    const std::uint8_t* u;
+    const std::uint8_t* v;
+    std::uint8_t* dst;
+    int width;
+    int height;
+    int chromaWidth;
+    int chromaHeight;
+
+    [[nodiscard]] std::uint8_t* DstRow(int row) const {
+        return dst + static_cast<std::size_t>(height - 1 - row) * static_cast<std::size_t>(width) * 3;
+    }
+    [[nodiscard]] const std::uint8_t* URow(int chromaRow) const {
+        return u + static_cast<std::size_t>(chromaRow) * static_cast<std::size_t>(chromaWidth);
+    }
+    [[nodiscard]] const std::uint8_t* VRow(int chromaRow) const {
+        return v + static_cast<std::size_t>(chromaRow) * static_cast<std::size_t>(chromaWidth);
+    }
+};
+
+// Table lookups for columns [col0, col1) of one luma row, chroma clamped to the plane.
+void ScalarRow(const Picture& p, const std::uint8_t* clip, int row, int col0, int col1) {
+    const std::uint8_t* yRow = p.y + static_cast<std::size_t>(row) * static_cast<std::size_t>(p.width);
+    std::uint8_t* out = p.DstRow(row) + static_cast<std::size_t>(col0) * 3;
+    const bool hasChroma = p.chromaWidth > 0 && p.chromaHeight > 0;
+    const int chromaRow = hasChroma ? std::min(row / 2, p.chromaHeight - 1) : 0;
+    const std::uint8_t* uRow = hasChroma ? p.URow(chromaRow) : nullptr;
+    const std::uint8_t* vRow = hasChroma ? p.VRow(chromaRow) : nullptr;
+    for (int col = col0; col < col1; ++col) {
+        int u = 128;
+        int v = 128;
+        if (hasChroma) {
+            const int c = std::min(col / 2, p.chromaWidth - 1);
+            u = uRow[c];
+            v = vRow[c];
+        }
+        const std::int32_t yy = kYTab[yRow[col]];
+        out[0] = clip[(yy + kUBlueTab[static_cast<std::size_t>(u)]) >> 16];
+        out[1] = clip[(yy - kVGreenTab[static_cast<std::size_t>(v)] - kUGreenTab[static_cast<std::size_t>(u)]) >> 16];
+        out[2] = clip[(yy + kVRedTab[static_cast<std::size_t>(v)]) >> 16];
+        out += 3;
+    }
+}
+
+void ConvertScalar(const Picture& p, const std::uint8_t* clip) {
+    for (int row = 0; row < p.height; ++row) {
+        ScalarRow(p, clip, row, 0, p.width);
+    }
+}
+
+#ifdef KV_YUV2RGB_X86
+
+// pshufb masks that interleave 16 blue, 16 green and 16 red bytes into 48 bytes B G R ...:
+// kInterleave[chunk][component] picks the component's bytes for output bytes 16 x chunk ...
+struct InterleaveMasks {
+    alignas(16) std::uint8_t m[3][3][16];
+};
+
+constexpr InterleaveMasks MakeInterleaveMasks() {
+    InterleaveMasks masks{};
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        for (int comp = 0; comp < 3; ++comp) {
+            for (int i = 0; i < 16; ++i) {
+                const int k = chunk * 16 + i;
+                masks.m[chunk][comp][i] = (k % 3 == comp) ? static_cast<std::uint8_t>(k / 3) : 0x80;
+            }
+        }
+    }
+    return masks;
+}
+
+constexpr InterleaveMasks kInterleave = MakeInterleaveMasks();
+
+__attribute__((target("avx2"))) inline __m128i PackToBytes(__m256i a, __m256i b) {
+    __m256i w = _mm256_packs_epi32(a, b);        // a0-3 b0-3 | a4-7 b4-7
+    w = _mm256_permute4x64_epi64(w, 0xD8);       // a0-7 | b0-7
+    return _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+}
+
+__attribute__((target("avx2"))) inline void StoreBgr(std::uint8_t* out, __m128i b, __m128i g, __m128i r) {
+    const auto* m = kInterleave.m;
+    for (int chunk = 0; chunk < 3; ++chunk) {
+        const __m128i mb = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][0]));
+        const __m128i mg = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][1]));
+        const __m128i mr = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][2]));
+        const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, mb), _mm_shuffle_epi8(g, mg)),
+                                       _mm_shuffle_epi8(r, mr));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * chunk), v);
+    }
+}
+
+struct ChromaTerms {
+    __m256i blue[2];
+    __m256i green[2];  // V-to-green plus U-to-green, subtracted from luma
+    __m256i red[2];
+};
+
+__attribute__((target("avx2"))) inline void LumaRow16(const std::uint8_t* y, std::uint8_t* out,
+                                                      const ChromaTerms& c) {
+    const __m256i factor = _mm256_set1_epi32(kYFactor);
+    const __m256i offset = _mm256_set1_epi32(-16 * kYFactor);
+    __m256i yy[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(y + 8 * h));
+        yy[h] = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvtepu8_epi32(bytes), factor), offset);
+    }
+    const __m128i b = PackToBytes(_mm256_srai_epi32(_mm256_add_epi32(yy[0], c.blue[0]), 16),
+                                  _mm256_srai_epi32(_mm256_add_epi32(yy[1], c.blue[1]), 16));
+    const __m128i g = PackToBytes(_mm256_srai_epi32(_mm256_sub_epi32(yy[0], c.green[0]), 16),
+                                  _mm256_srai_epi32(_mm256_sub_epi32(yy[1], c.green[1]), 16));
+    const __m128i r = PackToBytes(_mm256_srai_epi32(_mm256_add_epi32(yy[0], c.red[0]), 16),
+                                  _mm256_srai_epi32(_mm256_add_epi32(yy[1], c.red[1]), 16));
+    StoreBgr(out, b, g, r);
+}
+
+// Columns [0, columns) of one or two luma rows sharing a chroma row; columns is a multiple of
+// 16 and within twice the chroma width, so every load and store stays inside the planes.
+__attribute__((target("avx2"))) void RowsAvx2(const std::uint8_t* y0, const std::uint8_t* y1,
+                                              const std::uint8_t* u, const std::uint8_t* v,
+                                              std::uint8_t* d0, std::uint8_t* d1, int columns) {
+    const __m256i centre = _mm256_set1_epi32(128);
+    const __m256i uBlue = _mm256_set1_epi32(kUBlueFactor);
+    const __m256i uGreen = _mm256_set1_epi32(kUGreenFactor);
+    const __m256i vGreen = _mm256_set1_epi32(kVGreenFactor);
+    const __m256i vRed = _mm256_set1_epi32(kVRedFactor);
+    const __m256i dupLow = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256i dupHigh = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    for (int x = 0; x < columns; x += 16) {
+        const __m256i uu = _mm256_sub_epi32(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2))), centre);
+        const __m256i vv = _mm256_sub_epi32(
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2))), centre);
+        const __m256i blue = _mm256_mullo_epi32(uu, uBlue);
+        const __m256i green = _mm256_add_epi32(_mm256_mullo_epi32(vv, vGreen), _mm256_mullo_epi32(uu, uGreen));
+        const __m256i red = _mm256_mullo_epi32(vv, vRed);
+        ChromaTerms c;
+        c.blue[0] = _mm256_permutevar8x32_epi32(blue, dupLow);
+        c.blue[1] = _mm256_permutevar8x32_epi32(blue, dupHigh);
+        c.green[0] = _mm256_permutevar8x32_epi32(green, dupLow);
+        c.green[1] = _mm256_permutevar8x32_epi32(green, dupHigh);
+        c.red[0] = _mm256_permutevar8x32_epi32(red, dupLow);
+        c.red[1] = _mm256_permutevar8x32_epi32(red, dupHigh);
+        LumaRow16(y0 + x, d0 + 3 * static_cast<std::size_t>(x), c);
+        if (y1 != nullptr) {
+            LumaRow16(y1 + x, d1 + 3 * static_cast<std::size_t>(x), c);
+        }
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2") != 0;
+    return has;
+}
+
+void ConvertAvx2(const Picture& p, const std::uint8_t* clip) {
+    // Vector columns need their chroma sample inside the plane: x / 2 < chromaWidth.
+    const int columns = p.chromaHeight > 0 ? (std::min(p.width, 2 * p.chromaWidth) & ~15) : 0;
+    if (columns == 0) {
+        ConvertScalar(p, clip);
+        return;
+    }
+    const auto lumaRow = [&p](int row) {
+        return p.y + static_cast<std::size_t>(row) * static_cast<std::size_t>(p.width);
+    };
+    for (int row = 0; row < p.height; row += 2) {
+        const int chromaRow = std::min(row / 2, p.chromaHeight - 1);
+        const bool pair = row + 1 < p.height;
+        RowsAvx2(lumaRow(row), pair ? lumaRow(row + 1) : nullptr, p.URow(chromaRow), p.VRow(chromaRow),
+                 p.DstRow(row), pair ? p.DstRow(row + 1) : nullptr, columns);
+        if (columns < p.width) {
+            ScalarRow(p, clip, row, columns, p.width);
+            if (pair) {
+                ScalarRow(p, clip, row + 1, columns, p.width);
+            }
+        }
+    }
+}
+
+#endif
+
+bool MakePicture(const unsigned char* source, unsigned char* destination, int width, int height, Picture& p) {
+    if (source == nullptr || destination == nullptr || width < 1 || height < 1) {
+        return false;
+    }
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t h = static_cast<std::size_t>(height);
+    const std::size_t cw = w / 2;
+    const std::size_t ch = h / 2;
+    p.y = source;
+    p.u = source + w * h;
+    p.v = p.u + cw * ch;
+    p.dst = destination;
+    p.width = width;
+    p.height = height;
+    p.chromaWidth = static_cast<int>(cw);
+    p.chromaHeight = static_cast<int>(ch);
+    return true;
+}
+
+const std::uint8_t* ClipEntryZero() {
+    std::uint8_t* block = g_clipBlock.load(std::memory_order_acquire);
+    return block == nullptr ? nullptr : block + kClipOffset;
+}
+
+} // namespace
+
+extern "C" {
+
+KV_YUV2RGB_API void init_YUV2RGB_tab(void) {
+    if (g_clipBlock.load(std::memory_order_acquire) != nullptr) {
+        return;
+    }
+    auto* block = static_cast<std::uint8_t*>(std::calloc(kClipSize, 1));
+    if (block == nullptr) {
+        return;  // conversions stay no-ops, as without init
+    }
+    for (int i = -kClipOffset; i < kClipSize - kClipOffset; ++i) {
+        block[i + kClipOffset] = static_cast<std::uint8_t>(std::clamp(i, 0, 255));
+    }
+    std::uint8_t* expected = nullptr;
+    if (!g_clipBlock.compare_exchange_strong(expected, block, std::memory_order_acq_rel)) {
+        std::free(block);  // another thread built it first
+    }
+}
+
+KV_YUV2RGB_API void delete_YUV2RGB_tab(void) {
+    std::free(g_clipBlock.exchange(nullptr, std::memory_order_acq_rel));
+}
+
+KV_YUV2RGB_API void ConvertYUVtoRGB(const unsigned char* source, unsigned char* destination, int width, int height) {
+    const std::uint8_t* clip = ClipEntryZero();
+    Picture p{};
+    if (clip == nullptr || !MakePicture(source, destination, width, height, p)) {
+        return;
+    }
+#ifdef KV_YUV2RGB_X86
+    if (HasAvx2()) {
+        ConvertAvx2(p, clip);
+        return;
+    }
+#endif
+    ConvertScalar(p, clip);
+}
+
+} // extern "C"
+
+namespace kv {
+
+const unsigned char* Yuv2RgbClipTable() {
+    return ClipEntryZero();
+}
+
+const std::int32_t* Yuv2RgbCoefficientTable(int which) {
+    switch (which) {
+    case 0: return kYTab.data();
+    case 1: return kVRedTab.data();
+    case 2: return kUGreenTab.data();
+    case 3: return kVGreenTab.data();
+    case 4: return kUBlueTab.data();
+    default: return nullptr;
+    }
+}
+
+void ConvertYUVtoRGBScalar(const unsigned char* source, unsigned char* destination, int width, int height) {
+    const std::uint8_t* clip = ClipEntryZero();
+    Picture p{};
+    if (clip == nullptr || !MakePicture(source, destination, width, height, p)) {
+        return;
+    }
+    ConvertScalar(p, clip);
+}
+
+} // namespace kv
