@@ -1,0 +1,153 @@
+// The MPEG-4 decoder behind decoder_create / decoder_decode / decoder_destroy.
+//
+// One Decoder per DECODER record. Every buffer is allocated once, for the module's largest
+// picture, when the decoder is created; decoding allocates nothing.
+#pragma once
+
+#include "core/module_profile.h"
+#include "video/mpeg4/bit_reader.h"
+#include "video/mpeg4/idct.h"
+#include "video/mpeg4/vlc.h"
+
+#include <cstdint>
+#include <memory>
+
+struct DECODER;
+
+namespace kv::mpeg4 {
+
+// What later blocks predict from: the reconstructed DC and the quantised levels of the first
+// row (positions 1-7) and first column (positions 8, 16, ... 56) after prediction.
+struct BlockPrediction {
+    int16_t dc;
+    int16_t row[7];
+    int16_t col[7];
+};
+
+struct MacroblockInfo {
+    uint8_t intra;
+    uint8_t quant;
+    BlockPrediction block[6];
+};
+
+struct MotionVector {
+    int16_t x, y;
+};
+
+// The four block vectors of a macroblock (all four equal for one-vector macroblocks; zero
+// for intra and not-coded macroblocks).
+struct MotionInfo {
+    MotionVector mv[4];
+};
+
+enum class VopType { I = 0, P = 1, B = 2, S = 3 };
+
+// Plain buffer that stays put: allocated once, zero-filled, never resized.
+template <typename T>
+struct Buffer {
+    std::unique_ptr<T[]> data;
+    size_t size = 0;
+    bool Allocate(size_t count);
+    T* get() const { return data.get(); }
+};
+
+class Decoder {
+public:
+    // nullptr when any allocation fails.
+    static std::unique_ptr<Decoder> Create(const ModuleProfile& profile);
+
+    // One access unit; 0 on success, 1 on failure (see include/mpeg4dec.h).
+    int Decode(DECODER& record, uint8_t* output, const uint8_t* input, int* length);
+
+    const ModuleProfile& Profile() const { return profile_; }
+    int TimeIncrementBits() const { return timeBits_; }
+    int QuantType() const { return quantType_; }
+    int MacroblockColumns() const { return mbCols_; }
+    int MacroblockRows() const { return mbRows_; }
+    // Last decoded picture with its border: plane 0 Y, 1 U, 2 V. (x, y) may reach into the
+    // border.
+    int ReferencePixel(int plane, int x, int y) const;
+
+private:
+    explicit Decoder(const ModuleProfile& profile);
+    bool AllocateBuffers();
+    void SetGeometry(int width, int height);
+
+    // Headers
+    bool ParseHeaders(DECODER& record);
+    enum class VolResult { Accepted, Refused, Truncated };
+    VolResult ParseVol();
+    bool ParseVisualObject();
+    bool SkipToNextStartCode(size_t from);
+
+    // Pictures
+    enum class VopResult { Decoded, Repeat, Failed };
+    VopResult DecodeVop();
+    bool DecodeIntraMacroblock(int mx, int my, int cbpc, int cbpy, bool acPred);
+    bool DecodeMacroblockP(int mx, int my);
+    bool DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, uint8_t* dst, int stride);
+    bool DecodeInterBlock(uint8_t* dst, int stride);
+    bool DecodeCoefficients(bool intra, const uint8_t* scan, int start);
+    bool DecodeVector(MotionVector pred, MotionVector& out);
+    MotionVector PredictVector(int mx, int my, int block) const;
+    void PredictMacroblock(int mx, int my, bool fourVectors);
+    void Dequantise(bool intra, int q, int dcScaler);
+    bool MarkBlockOverrun();
+
+    void UpdateReference();
+    void RestoreCurrentFromReference();
+    void WriteOutput(DECODER& record, uint8_t* output, VopType type, bool filter);
+
+    const ModuleProfile& profile_;
+    IdctFunction idct_;
+    BitReader br_;
+    const VlcTables& vlc_;
+
+    // Stream configuration
+    int width_ = 0, height_ = 0;
+    bool upscale_ = true;
+    bool refused_ = false; // the last VOL seen was refused: no picture may be decoded
+    int timeResolution_ = 0;
+    int timeBits_ = 1;
+    int quantType_ = 0;
+
+    // Geometry derived from width_ and height_
+    int mbCols_ = 0, mbRows_ = 0;
+    int curStride_ = 0, curChromaStride_ = 0;
+    int refStride_ = 0, refChromaStride_ = 0;
+
+    // Current VOP
+    VopType vopType_ = VopType::I;
+    int rounding_ = 0;
+    int vopQuant_ = 1;
+    int quant_ = 1;
+    int fcode_ = 1;
+
+    // Block scratch: coefficients in raster order and which of them are non-zero.
+    alignas(16) int32_t block_[64] = {};
+    uint64_t nonZero_ = 0;
+
+    Buffer<uint8_t> curY_, curU_, curV_;
+    Buffer<uint8_t> refY_, refU_, refV_;
+    Buffer<uint8_t> enlarge_;
+    Buffer<uint8_t> filtered_;
+    Buffer<MacroblockInfo> mbInfo_;
+    Buffer<MotionInfo> motion_;
+};
+
+// The deblocking strength shared by every decoder of the module.
+int DeblockStrengthForTesting();
+void SetDeblockStrengthForTesting(int s);
+
+} // namespace kv::mpeg4
+
+// The record's hidden part.
+struct DecoderState {
+    std::unique_ptr<kv::mpeg4::Decoder> decoder;
+};
+
+namespace kv {
+// A decoder for an explicit module profile (decoder_create uses the active one); nullptr when
+// an allocation fails. Free with decoder_destroy.
+DECODER* CreateDecoder(const ModuleProfile& profile);
+} // namespace kv

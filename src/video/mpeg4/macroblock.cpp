@@ -1,0 +1,433 @@
+// Macroblock and block decoding: intra blocks with DC/AC prediction, inter blocks, motion
+// vectors and the prediction of inter macroblocks.
+#include "video/mpeg4/decoder.h"
+
+#include "video/mpeg4/motion_comp.h"
+#include "video/mpeg4/tables.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace kv::mpeg4 {
+namespace {
+
+constexpr int kLumaBorder = 32;
+constexpr int kChromaBorder = 16;
+constexpr int kDquant[4] = {-1, -2, 1, 2};
+
+// Integer division rounding to nearest, halves away from zero.
+inline int RoundDiv(int a, int b)
+{
+    return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
+}
+
+inline int Clamp12(int v) { return std::clamp(v, -2048, 2047); }
+
+inline int Median(int a, int b, int c)
+{
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Coefficients
+
+// Reads one block's coefficient codes into block_ (raster order) through the scan, from scan
+// position start, up to the code marked last. False for an invalid code, input that ran out,
+// or an intra block running past position 63; inter positions past 63 are dropped.
+bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start)
+{
+    const CoefficientTable& t = intra ? vlc_.intra : vlc_.inter;
+    int i = start;
+    for (;;) {
+        int code;
+        if (!vlc_.tcoef.Decode(br_, code))
+            return false;
+        int last, run, level;
+        if (code != kTcoefEscape) {
+            const RunLevel rl = t.code[code];
+            last = rl.last;
+            run = rl.run;
+            level = br_.ReadBit() ? -rl.level : rl.level;
+        } else if (br_.ReadBit() == 0) { // level offset
+            if (!vlc_.tcoef.Decode(br_, code) || code == kTcoefEscape)
+                return false;
+            const RunLevel rl = t.code[code];
+            last = rl.last;
+            run = rl.run;
+            const int magnitude = rl.level + t.maxLevel[last][run];
+            level = br_.ReadBit() ? -magnitude : magnitude;
+        } else if (br_.ReadBit() == 0) { // run offset
+            if (!vlc_.tcoef.Decode(br_, code) || code == kTcoefEscape)
+                return false;
+            const RunLevel rl = t.code[code];
+            last = rl.last;
+            run = rl.run + t.maxRun[last][rl.level] + 1;
+            level = br_.ReadBit() ? -rl.level : rl.level;
+        } else { // fixed length
+            last = static_cast<int>(br_.ReadBit());
+            run = static_cast<int>(br_.Read(6));
+            br_.Skip(1);
+            const int v = static_cast<int>(br_.Read(12));
+            level = v >= 2048 ? v - 4096 : v;
+            br_.Skip(1);
+        }
+        if (br_.Exhausted())
+            return false;
+        i += run;
+        if (i > 63) {
+            if (intra)
+                return false;
+            i = 64;
+        } else {
+            const int pos = scan[i];
+            block_[pos] = level;
+            nonZero_ |= uint64_t{1} << pos;
+            ++i;
+        }
+        if (last)
+            return true;
+    }
+}
+
+// Inverse quantisation of block_ in place (positions listed in nonZero_). For intra blocks
+// coefficient 0 already holds the DC level and is scaled by the DC scaler.
+void Decoder::Dequantise(bool intra, int q, int dcScaler)
+{
+    uint64_t bits = nonZero_;
+    if (quantType_ == 0) {
+        const int odd = (q & 1) ^ 1;
+        while (bits) {
+            const int pos = __builtin_ctzll(bits);
+            bits &= bits - 1;
+            const int level = block_[pos];
+            if (intra && pos == 0) {
+                block_[0] = level * dcScaler;
+                continue;
+            }
+            if (level == 0)
+                continue;
+            const int magnitude = q * (2 * std::abs(level) + 1) - odd;
+            block_[pos] = Clamp12(level > 0 ? magnitude : -magnitude);
+        }
+        return;
+    }
+    const uint8_t* matrix = intra ? kDefaultIntraMatrix : kDefaultInterMatrix;
+    int sum = 0;
+    while (bits) {
+        const int pos = __builtin_ctzll(bits);
+        bits &= bits - 1;
+        const int level = block_[pos];
+        int c;
+        if (intra && pos == 0)
+            c = level * dcScaler;
+        else if (intra)
+            c = Clamp12(level * matrix[pos] * q / 8);
+        else if (level == 0)
+            c = 0;
+        else {
+            const int magnitude = (2 * std::abs(level) + 1) * matrix[pos] * q / 16;
+            c = Clamp12(level > 0 ? magnitude : -magnitude);
+        }
+        block_[pos] = c;
+        sum += c;
+    }
+    if ((sum & 1) == 0) { // mismatch control
+        block_[63] ^= 1;
+        nonZero_ |= uint64_t{1} << 63;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Intra blocks
+
+bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, uint8_t* dst, int stride)
+{
+    MacroblockInfo* const info = mbInfo_.get();
+    MacroblockInfo& self = info[my * mbCols_ + mx];
+    const bool luma = b < 4;
+    const int q = quant_;
+    const int scaler = luma ? DcScalerLuma(q) : DcScalerChroma(q);
+
+    // Neighbours: left (A), above-left (B), above (C), each with the quantiser of its
+    // macroblock. Blocks outside the picture or in non-intra macroblocks do not exist.
+    auto mbAt = [&](int x, int y) -> MacroblockInfo* {
+        if (x < 0 || y < 0)
+            return nullptr;
+        MacroblockInfo* m = &info[y * mbCols_ + x];
+        return m->intra ? m : nullptr;
+    };
+    MacroblockInfo *mA = nullptr, *mB = nullptr, *mC = nullptr;
+    int bA = b, bB = b, bC = b;
+    switch (b) {
+    case 0: mA = mbAt(mx - 1, my); bA = 1; mB = mbAt(mx - 1, my - 1); bB = 3; mC = mbAt(mx, my - 1); bC = 2; break;
+    case 1: mA = &self; bA = 0; mB = mbAt(mx, my - 1); bB = 2; mC = mbAt(mx, my - 1); bC = 3; break;
+    case 2: mA = mbAt(mx - 1, my); bA = 3; mB = mbAt(mx - 1, my); bB = 1; mC = &self; bC = 0; break;
+    case 3: mA = &self; bA = 2; mB = &self; bB = 0; mC = &self; bC = 1; break;
+    default: mA = mbAt(mx - 1, my); mB = mbAt(mx - 1, my - 1); mC = mbAt(mx, my - 1); break;
+    }
+    const int dcA = mA ? mA->block[bA].dc : 1024;
+    const int dcB = mB ? mB->block[bB].dc : 1024;
+    const int dcC = mC ? mC->block[bC].dc : 1024;
+    const bool fromAbove = std::abs(dcA - dcB) < std::abs(dcB - dcC);
+    const MacroblockInfo* pm = fromAbove ? mC : mA;
+    const BlockPrediction* p = pm ? &pm->block[fromAbove ? bC : bA] : nullptr;
+
+    // DC difference
+    int size;
+    if (!(luma ? vlc_.dcSizeLuma : vlc_.dcSizeChroma).Decode(br_, size))
+        return false;
+    int diff = 0;
+    if (size > 0) {
+        const int v = static_cast<int>(br_.Read(size));
+        diff = (v >> (size - 1)) ? v : -(v ^ ((1 << size) - 1));
+        if (size > 8)
+            br_.Skip(1); // marker
+    }
+
+    nonZero_ = 1; // the DC position is always processed
+    if (coded) {
+        const uint8_t* scan = !acPred ? kZigzagScan : fromAbove ? kAlternateHorizontalScan : kAlternateVerticalScan;
+        if (!DecodeCoefficients(true, scan, 1))
+            return false;
+    }
+
+    // Prediction of DC and, with ac_pred_flag, of the first row or column.
+    block_[0] = Clamp12(diff + RoundDiv(p ? p->dc : 1024, scaler));
+    if (acPred && p) {
+        const int pq = pm->quant;
+        for (int k = 0; k < 7; ++k) {
+            const int pos = fromAbove ? k + 1 : (k + 1) * 8;
+            const int stored = fromAbove ? p->row[k] : p->col[k];
+            if (stored == 0)
+                continue;
+            const int add = pq == q ? stored : RoundDiv(stored * pq, q);
+            block_[pos] = Clamp12(block_[pos] + add);
+            nonZero_ |= uint64_t{1} << pos;
+        }
+    }
+    BlockPrediction& keep = self.block[b];
+    keep.dc = static_cast<int16_t>(block_[0] * scaler);
+    for (int k = 0; k < 7; ++k) {
+        keep.row[k] = static_cast<int16_t>(block_[k + 1]);
+        keep.col[k] = static_cast<int16_t>(block_[(k + 1) * 8]);
+    }
+
+    Dequantise(true, q, scaler);
+    idct_(block_);
+    PutBlock(block_, dst, stride);
+    std::memset(block_, 0, sizeof block_);
+    return true;
+}
+
+bool Decoder::DecodeIntraMacroblock(int mx, int my, int cbpc, int cbpy, bool acPred)
+{
+    MacroblockInfo& self = mbInfo_.get()[my * mbCols_ + mx];
+    self.intra = 1;
+    self.quant = static_cast<uint8_t>(quant_);
+    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
+    const int cOff = my * 8 * curChromaStride_ + mx * 8;
+    for (int b = 0; b < 4; ++b) {
+        uint8_t* dst = y + (b >> 1) * 8 * curStride_ + (b & 1) * 8;
+        if (!DecodeIntraBlock(mx, my, b, (cbpy >> (3 - b)) & 1, acPred, dst, curStride_))
+            return false;
+    }
+    return DecodeIntraBlock(mx, my, 4, (cbpc >> 1) & 1, acPred, curU_.get() + cOff, curChromaStride_) &&
+           DecodeIntraBlock(mx, my, 5, cbpc & 1, acPred, curV_.get() + cOff, curChromaStride_);
+}
+
+// ---------------------------------------------------------------------------------------
+// Inter macroblocks
+
+bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
+{
+    nonZero_ = 0;
+    if (!DecodeCoefficients(false, kZigzagScan, 0))
+        return false;
+    Dequantise(false, quant_, 0);
+    idct_(block_);
+    AddBlock(block_, dst, stride);
+    std::memset(block_, 0, sizeof block_);
+    return true;
+}
+
+MotionVector Decoder::PredictVector(int mx, int my, int block) const
+{
+    const MotionInfo* m = motion_.get();
+    const MotionInfo& self = m[my * mbCols_ + mx];
+    const bool hasLeft = mx > 0, hasAbove = my > 0, hasAboveRight = my > 0 && mx + 1 < mbCols_;
+    MotionVector c[3] = {};
+    bool have[3] = {};
+    auto set = [&](int i, bool ok, int x, int y, int b) {
+        have[i] = ok;
+        if (ok)
+            c[i] = m[y * mbCols_ + x].mv[b];
+    };
+    switch (block) {
+    case 0:
+        set(0, hasLeft, mx - 1, my, 1);
+        set(1, hasAbove, mx, my - 1, 2);
+        set(2, hasAboveRight, mx + 1, my - 1, 2);
+        break;
+    case 1:
+        have[0] = true, c[0] = self.mv[0];
+        set(1, hasAbove, mx, my - 1, 3);
+        set(2, hasAboveRight, mx + 1, my - 1, 2);
+        break;
+    case 2:
+        set(0, hasLeft, mx - 1, my, 3);
+        have[1] = have[2] = true, c[1] = self.mv[0], c[2] = self.mv[1];
+        break;
+    default:
+        have[0] = have[1] = have[2] = true, c[0] = self.mv[2], c[1] = self.mv[0], c[2] = self.mv[1];
+        break;
+    }
+    const int count = have[0] + have[1] + have[2];
+    if (count == 1)
+        return have[0] ? c[0] : have[1] ? c[1] : c[2];
+    return MotionVector{static_cast<int16_t>(Median(c[0].x, c[1].x, c[2].x)),
+                        static_cast<int16_t>(Median(c[0].y, c[1].y, c[2].y))};
+}
+
+bool Decoder::DecodeVector(MotionVector pred, MotionVector& out)
+{
+    const int f = 1 << (fcode_ - 1);
+    const int range = 32 * f;
+    int v[2] = {pred.x, pred.y};
+    for (int& comp : v) {
+        int code;
+        if (!vlc_.mvd.Decode(br_, code))
+            return false;
+        int diff = 0;
+        if (code != 0) {
+            const bool negative = br_.ReadBit() != 0;
+            int magnitude = code;
+            if (f > 1)
+                magnitude = (code - 1) * f + static_cast<int>(br_.Read(fcode_ - 1)) + 1;
+            diff = negative ? -magnitude : magnitude;
+        }
+        comp += diff;
+        if (comp < -range)
+            comp += 2 * range;
+        else if (comp >= range)
+            comp -= 2 * range;
+    }
+    out = {static_cast<int16_t>(v[0]), static_cast<int16_t>(v[1])};
+    return true;
+}
+
+// Forms the prediction of an inter macroblock in the current picture.
+void Decoder::PredictMacroblock(int mx, int my, bool fourVectors)
+{
+    const MotionInfo& mi = motion_.get()[my * mbCols_ + mx];
+    const uint8_t* refY = refY_.get() + kLumaBorder * refStride_ + kLumaBorder;
+    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
+    // Positions are clamped so that every fetched sample lies in the reference border;
+    // beyond it the border would only repeat itself.
+    auto lumaBlock = [&](int px, int py, MotionVector v, int size, uint8_t* dst) {
+        const int hx = std::clamp(2 * px + v.x, -2 * kLumaBorder, 2 * (width_ - size) + 2 * kLumaBorder);
+        const int hy = std::clamp(2 * py + v.y, -2 * kLumaBorder, 2 * (height_ - size) + 2 * kLumaBorder);
+        PredictBlock(dst, curStride_, refY, refStride_, hx, hy, size, rounding_);
+    };
+    int cvx, cvy;
+    if (!fourVectors) {
+        lumaBlock(mx * 16, my * 16, mi.mv[0], 16, y);
+        auto chroma1 = [](int v) {
+            const int a = std::abs(v);
+            const int c = (a >> 2) * 2 + kChromaRound1[a & 3];
+            return v < 0 ? -c : c;
+        };
+        cvx = chroma1(mi.mv[0].x);
+        cvy = chroma1(mi.mv[0].y);
+    } else {
+        int sx = 0, sy = 0;
+        for (int b = 0; b < 4; ++b) {
+            const int bx = mx * 16 + (b & 1) * 8, by = my * 16 + (b >> 1) * 8;
+            lumaBlock(bx, by, mi.mv[b], 8, y + (b >> 1) * 8 * curStride_ + (b & 1) * 8);
+            sx += mi.mv[b].x;
+            sy += mi.mv[b].y;
+        }
+        auto chroma4 = [](int s) {
+            const int a = std::abs(s);
+            const int c = (a >> 4) * 2 + kChromaRound4[a & 15];
+            return s < 0 ? -c : c;
+        };
+        cvx = chroma4(sx);
+        cvy = chroma4(sy);
+    }
+    const int hx = std::clamp(2 * (mx * 8) + cvx, -2 * kChromaBorder, width_ - 16 + 2 * kChromaBorder);
+    const int hy = std::clamp(2 * (my * 8) + cvy, -2 * kChromaBorder, height_ - 16 + 2 * kChromaBorder);
+    const int cOff = my * 8 * curChromaStride_ + mx * 8;
+    const uint8_t* refU = refU_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
+    const uint8_t* refV = refV_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
+    PredictBlock(curU_.get() + cOff, curChromaStride_, refU, refChromaStride_, hx, hy, 8, rounding_);
+    PredictBlock(curV_.get() + cOff, curChromaStride_, refV, refChromaStride_, hx, hy, 8, rounding_);
+}
+
+bool Decoder::DecodeMacroblockP(int mx, int my)
+{
+    MacroblockInfo& self = mbInfo_.get()[my * mbCols_ + mx];
+    MotionInfo& mi = motion_.get()[my * mbCols_ + mx];
+    int mcbpc;
+    for (;;) {
+        if (br_.ReadBit()) { // not coded: the previous picture stays in place
+            self.intra = 0;
+            self.quant = static_cast<uint8_t>(quant_);
+            mi = MotionInfo{};
+            return true;
+        }
+        if (!vlc_.mcbpcInter.Decode(br_, mcbpc) || br_.Exhausted())
+            return false;
+        if (mcbpc != kMcbpcStuffing)
+            break;
+    }
+    const int type = mcbpc >> 2;
+    const int cbpc = mcbpc & 3;
+    const bool intra = type >= 3;
+    const bool acPred = intra && br_.ReadBit();
+    int cbpy;
+    if (!vlc_.cbpy.Decode(br_, cbpy))
+        return false;
+    if (!intra)
+        cbpy = 15 - cbpy;
+    if (type == 1 || type == 4)
+        quant_ = std::clamp(quant_ + kDquant[br_.Read(2)], 1, 31);
+
+    if (intra) {
+        mi = MotionInfo{};
+        return DecodeIntraMacroblock(mx, my, cbpc, cbpy, acPred);
+    }
+
+    self.intra = 0;
+    self.quant = static_cast<uint8_t>(quant_);
+    const bool four = type == 2;
+    if (!four) {
+        MotionVector v;
+        if (!DecodeVector(PredictVector(mx, my, 0), v))
+            return false;
+        mi.mv[0] = mi.mv[1] = mi.mv[2] = mi.mv[3] = v;
+    } else {
+        for (int b = 0; b < 4; ++b)
+            if (!DecodeVector(PredictVector(mx, my, b), mi.mv[b]))
+                return false;
+    }
+    if (br_.Exhausted())
+        return false;
+    PredictMacroblock(mx, my, four);
+
+    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
+    for (int b = 0; b < 4; ++b)
+        if ((cbpy >> (3 - b)) & 1)
+            if (!DecodeInterBlock(y + (b >> 1) * 8 * curStride_ + (b & 1) * 8, curStride_))
+                return false;
+    const int cOff = my * 8 * curChromaStride_ + mx * 8;
+    if ((cbpc & 2) && !DecodeInterBlock(curU_.get() + cOff, curChromaStride_))
+        return false;
+    if ((cbpc & 1) && !DecodeInterBlock(curV_.get() + cOff, curChromaStride_))
+        return false;
+    return true;
+}
+
+} // namespace kv::mpeg4

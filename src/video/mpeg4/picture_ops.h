@@ -1,0 +1,27 @@
+// Whole-picture operations: reference border padding, the 2x enlargement and the deblocking
+// filter for the displayed picture.
+#pragma once
+
+#include <cstdint>
+
+namespace kv::mpeg4 {
+
+// Copies a width x height plane into the reference at origin (stride refStride) and fills
+// the border: `border` columns on the left, everything right of the picture up to the
+// stride, `border` rows above and `rowsBelow` rows below, each with the nearest edge pixel.
+void CopyAndPad(const uint8_t* src, int srcStride, int width, int height, uint8_t* refOrigin,
+                int refStride, int border, int rowsBelow);
+
+// Enlarges a w x h plane to 2w x 2h: even samples are copied, the samples between them are
+// made with the taps -1, 9, 9, -1 (edges repeated). tmp holds 2w x h bytes.
+void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, uint8_t* tmp);
+
+// Deblocking of a luma plane (stride = width) at strength qp: horizontal block edges first,
+// then vertical ones. Edges whose ten taps would leave the picture are left alone.
+void Deblock(uint8_t* plane, int width, int height, int qp);
+
+// Filters one line of ten samples p[0], p[step], ... p[9 * step] across a block edge between
+// p[4] and p[5].
+void DeblockLine(uint8_t* p, int step, int qp);
+
+} // namespace kv::mpeg4
