@@ -1,0 +1,227 @@
+#include "loopback_server.h"
+
+#include "core/timings.h"
+#include "platform/net/http_transfer.h"
+#include "stream/http_poster.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace kv::test {
+
+int RefusingPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);  // nobody listens there now
+    return ntohs(address.sin_port);
+}
+
+namespace {
+
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+std::string Pattern(std::size_t size)
+{
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        text[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    return text;
+}
+
+class PosterLoopback : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ModuleTimings().getSettleMs = 20;
+        ModuleTimings().getWatchdogMs = 400;
+        ModuleTimings().bodyStallMs = 400;
+        auto& http = server.Http();
+        http.Get("/text", [](const httplib::Request&, httplib::Response& r) { r.set_content("hello", "text/plain"); });
+        http.Get("/nul", [](const httplib::Request&, httplib::Response& r) { r.set_content(std::string("ab\0cd", 5), "text/plain"); });
+        http.Get("/big", [](const httplib::Request&, httplib::Response& r) { r.set_content(Pattern(700000), "text/plain"); });
+        http.Get("/denied", [](const httplib::Request&, httplib::Response& r) {
+            r.status = 401;
+            r.set_content("<HTML><HEAD><TITLE>401 Unauthorized</TITLE></HEAD></HTML>", "text/html");
+        });
+        http.Post("/echo", [](const httplib::Request& q, httplib::Response& r) { r.set_content(q.body, "text/plain"); });
+        http.Get("/silent", [this](const httplib::Request&, httplib::Response&) {
+            while (!server.release)
+                std::this_thread::sleep_for(5ms);
+        });
+        http.Post("/silent", [this](const httplib::Request&, httplib::Response&) {
+            while (!server.release)
+                std::this_thread::sleep_for(5ms);
+        });
+        http.Get("/halfway", [this](const httplib::Request&, httplib::Response& r) {
+            r.set_chunked_content_provider("text/plain", [this](std::size_t offset, httplib::DataSink& sink) {
+                if (offset == 0)
+                    return sink.write("first part", 10);
+                while (!server.release)
+                    std::this_thread::sleep_for(5ms);
+                return false;
+            });
+        });
+        http.Get("/moved", [this](const httplib::Request& q, httplib::Response& r) {
+            r.set_redirect(server.Url("/text", q.get_param_value("host")));
+        });
+        server.Start();
+    }
+    void TearDown() override
+    {
+        server.Stop();
+        ModuleTimings().ResetToDefaults();
+    }
+
+    LoopbackServer server;
+};
+
+TEST_F(PosterLoopback, RequestFailsCleanlyWithoutAUsableUrl)
+{
+    std::string text = "unchanged";
+    CHttpPoster noUrl;
+    EXPECT_FALSE(noUrl.Request(text, nullptr, false, "", ""));
+    EXPECT_EQ(noUrl.LastError(), -1);
+    for (const char* bad : {"", "not a url", "ftp://127.0.0.1/x", "http://", "file:///etc/passwd", "//127.0.0.1/x"}) {
+        CHttpPoster poster;
+        EXPECT_FALSE(poster.Request(text, bad, false, "u", "p")) << bad;
+        EXPECT_NE(poster.LastError(), 0) << bad;
+    }
+    EXPECT_EQ(text, "unchanged");
+    EXPECT_TRUE(server.Seen().empty());
+}
+
+TEST_F(PosterLoopback, OneObjectServesOneRequest)
+{
+    CHttpPoster poster;
+    std::string text;
+    ASSERT_TRUE(poster.Request(text, server.Url("/text").c_str(), false, "", ""));
+    EXPECT_EQ(text, "hello");
+    EXPECT_FALSE(poster.Request(text, server.Url("/text").c_str(), false, "", ""));
+    EXPECT_EQ(server.Seen().size(), 1u);
+}
+
+TEST_F(PosterLoopback, BodyIsTextUpToTheFirstNulAndBigBodiesArriveWhole)
+{
+    std::string text;
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/nul").c_str(), false, "", ""));
+    EXPECT_EQ(text, "ab");
+    for (const ModuleProfile* profile : {&kKavaroProfile, &kMensiloProfile}) {
+        CHttpPoster poster(*profile);
+        ASSERT_TRUE(poster.Request(text, server.Url("/big").c_str(), false, "", ""));
+        EXPECT_TRUE(text == Pattern(700000)) << profile->name;
+    }
+}
+
+TEST_F(PosterLoopback, ErrorPagesAreTextNotFailures)
+{
+    std::string text;
+    CHttpPoster poster;
+    ASSERT_TRUE(poster.Request(text, server.Url("/denied").c_str(), false, "user", "wrong"));
+    EXPECT_EQ(text.rfind("<HTML><HEAD><TITLE>401 Unautho", 0), 0u);
+}
+
+TEST_F(PosterLoopback, NoAnswerAtAllIsAFailure)
+{
+    std::string text;
+    CHttpPoster get;
+    EXPECT_FALSE(get.Request(text, ("http://127.0.0.1:" + std::to_string(RefusingPort()) + "/x").c_str(), false, "", ""));
+    EXPECT_NE(get.LastError(), 0);
+    CHttpPoster post;
+    EXPECT_FALSE(post.Request(text, ("http://127.0.0.1:" + std::to_string(RefusingPort()) + "/x").c_str(), true, "", "", "a=1"));
+    EXPECT_NE(post.LastError(), 0);
+    CHttpPoster unknownHost;
+    EXPECT_FALSE(unknownHost.Request(text, "http://no-such-host.invalid/x", false, "", ""));
+}
+
+TEST_F(PosterLoopback, UnansweredGetEndsAfterSettleAndWatchdog)
+{
+    std::string text;
+    CHttpPoster poster;
+    const auto start = steady_clock::now();
+    EXPECT_FALSE(poster.Request(text, server.Url("/silent").c_str(), false, "", ""));
+    const auto took = steady_clock::now() - start;
+    EXPECT_GE(took, 420ms);
+    EXPECT_LT(took, 2000ms);
+}
+
+TEST_F(PosterLoopback, StalledPostAndStalledBodyEndAfterTheStallLimit)
+{
+    std::string text;
+    auto start = steady_clock::now();
+    EXPECT_FALSE(CHttpPoster().Request(text, server.Url("/silent").c_str(), true, "", "", "x=1"));
+    EXPECT_GE(steady_clock::now() - start, 400ms);
+    EXPECT_LT(steady_clock::now() - start, 2000ms);
+    start = steady_clock::now();
+    EXPECT_FALSE(CHttpPoster().Request(text, server.Url("/halfway").c_str(), false, "", ""));
+    EXPECT_LT(steady_clock::now() - start, 2500ms);
+}
+
+TEST_F(PosterLoopback, PostSendsExactlyTheGivenBytesWithOneContentType)
+{
+    const char body[] = "a=1&b=2\0hidden";
+    std::string text;
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/echo").c_str(), true, "", "", body, -1));
+    EXPECT_EQ(text, "a=1&b=2");
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/echo").c_str(), true, "", "", body, 3));
+    EXPECT_EQ(text, "a=1");
+    const auto seen = server.Seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].body, "a=1&b=2");
+    EXPECT_EQ(seen[1].body, "a=1");
+    EXPECT_EQ(seen[1].HeaderCount("Content-Type"), 1u);
+    EXPECT_EQ(seen[1].Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(seen[1].Header("User-Agent"), "Pelorix HTTP Poster 1.0");
+    EXPECT_EQ(seen[1].HeaderCount("Expect"), 0u);
+}
+
+TEST_F(PosterLoopback, CredentialsFollowRedirectsOnlyToTheSameHost)
+{
+    std::string text;
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/moved?host=127.0.0.1").c_str(), false, "admin", "secret"));
+    EXPECT_EQ(text, "hello");
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/moved?host=localhost").c_str(), false, "admin", "secret"));
+    EXPECT_EQ(text, "hello");
+    const auto seen = server.Seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_FALSE(seen[0].Header("Authorization").empty());
+    EXPECT_FALSE(seen[1].Header("Authorization").empty());  // same host
+    EXPECT_FALSE(seen[2].Header("Authorization").empty());
+    EXPECT_TRUE(seen[3].Header("Authorization").empty());   // another host name
+}
+
+TEST_F(PosterLoopback, AbortWakesABlockedRead)
+{
+    net::RequestOptions options;
+    options.url = server.Url("/halfway");
+    net::CHttpTransfer transfer(options);
+    ASSERT_EQ(transfer.Open(2000), net::NetStatus::Ok);
+    char buffer[64];
+    const auto first = transfer.Read(buffer, sizeof buffer, 60000, false);
+    EXPECT_EQ(first.bytes, 10u);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(50ms);
+        transfer.Abort();
+    });
+    const auto start = steady_clock::now();
+    const auto blocked = transfer.Read(buffer, sizeof buffer, 60000, true);
+    EXPECT_EQ(blocked.status, net::NetStatus::Aborted);
+    EXPECT_LT(steady_clock::now() - start, 1000ms);
+    stopper.join();
+}
+
+} // namespace
+} // namespace kv::test
