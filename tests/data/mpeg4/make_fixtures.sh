@@ -21,6 +21,15 @@ MANIFEST=fixtures.txt
 } > "$MANIFEST"
 
 SUMMARY="$WORK/summary.txt"
+
+# Optional: ffmpeg's exported motion vectors, to show which streams predict from outside the
+# picture (needs the libavcodec development files).
+MVCHECK=""
+if pkg-config --exists libavformat libavcodec libavutil 2>/dev/null; then
+  # shellcheck disable=SC2046
+  cc -O1 -o "$WORK/mvcheck" mvcheck.c $(pkg-config --cflags --libs libavformat libavcodec libavutil) \
+    && MVCHECK="$WORK/mvcheck"
+fi
 : > "$SUMMARY"
 
 # Common encoder settings: one slice per picture (no resync markers), no B-VOPs, the
@@ -95,6 +104,9 @@ qs = sorted(set().union(*frames)) if frames else []
 print("dquant_pictures=%d mb_quants=%s..%s mv4=%s" % (dq, qs[0] if qs else "-", qs[-1] if qs else "-", "yes" if mv4 else "no"))
 EOF
 )
+  if [ -n "$MVCHECK" ]; then
+    features="$features $("$MVCHECK" "$name.m4v" 2>/dev/null)"
+  fi
   echo "$name ${w}x${h}: $(sed 's/^rewrote [^:]*: //' "$WORK/$name.rewrite.txt"); $features" | tee -a "$SUMMARY"
 }
 
