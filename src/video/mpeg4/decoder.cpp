@@ -334,19 +334,17 @@ Decoder::VopResult Decoder::DecodeVop()
 // ---------------------------------------------------------------------------------------
 // Pictures
 
+// The reference holds every decoded macroblock, also the rows and columns past the picture
+// edge when the size is not a multiple of 16: the encoder predicts from that same area, and
+// the border repeats its edge pixels.
 void Decoder::UpdateReference()
 {
-    const int cw = width_ / 2, ch = height_ / 2;
     uint8_t* refY = refY_.get() + kLumaBorder * refStride_ + kLumaBorder;
     uint8_t* refU = refU_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
     uint8_t* refV = refV_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    const int lumaBelow = mbRows_ * 16 + kLumaBorder - height_;
-    const int chromaBelow = mbRows_ * 8 + kChromaBorder - ch;
-    CopyAndPad(curY_.get(), curStride_, width_, height_, refY, refStride_, kLumaBorder, lumaBelow);
-    if (cw > 0 && ch > 0) {
-        CopyAndPad(curU_.get(), curChromaStride_, cw, ch, refU, refChromaStride_, kChromaBorder, chromaBelow);
-        CopyAndPad(curV_.get(), curChromaStride_, cw, ch, refV, refChromaStride_, kChromaBorder, chromaBelow);
-    }
+    CopyAndPad(curY_.get(), curStride_, mbCols_ * 16, mbRows_ * 16, refY, refStride_, kLumaBorder, kLumaBorder);
+    CopyAndPad(curU_.get(), curChromaStride_, mbCols_ * 8, mbRows_ * 8, refU, refChromaStride_, kChromaBorder, kChromaBorder);
+    CopyAndPad(curV_.get(), curChromaStride_, mbCols_ * 8, mbRows_ * 8, refV, refChromaStride_, kChromaBorder, kChromaBorder);
 }
 
 // A failed call may have written part of the current picture; put the last good picture
