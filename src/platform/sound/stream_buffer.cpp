@@ -67,9 +67,12 @@ bool CDSStreamBuffer::Play(bool loop)
 {
     if (!m_output)
         return false;
+    BufferNotification entered = BufferNotification::TimedOut;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_looping = loop;
+        if (!m_playing)
+            entered = m_position < m_halfSize ? BufferNotification::Half0 : BufferNotification::Half1;
         m_playing = true;
     }
     if (!m_outputRunning) {
@@ -80,6 +83,9 @@ bool CDSStreamBuffer::Play(bool loop)
             return false;
         }
     }
+    // Starting to play enters a half just as reaching it does: the other half can be filled.
+    if (entered != BufferNotification::TimedOut)
+        Notify(entered);
     return true;
 }
 

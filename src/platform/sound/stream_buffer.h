@@ -1,6 +1,6 @@
 // A looping sound buffer of two halves. The device plays it round and round; each time the
-// play position enters one half, the half-0 or half-1 notification is raised so the owner can
-// refill the half that has just been played. A stop notification is raised when playing stops.
+// play position enters one half (starting to play included), the half-0 or half-1
+// notification is raised so the owner can refill the other half, the one just played. A stop notification is raised when playing stops.
 #pragma once
 
 #include "platform/sound/sound_device.h"
