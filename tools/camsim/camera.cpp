@@ -514,7 +514,7 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
 {
     const bool keepAlive = WantsKeepAlive(request);
     FaultSpec none;
-    ResponseWriter writer(connection, m_faults, none, request.path, 0);
+    ResponseWriter writer(connection, m_faults, none, request.path, 0, /*faultsApply=*/false);
     auto reply = [&](int status, const std::string& body, std::string_view type = "text/plain") {
         return SendSimple(writer, status, Reason(status), type, body, keepAlive);
     };

@@ -30,6 +30,81 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
     return out;
 }
 
+namespace {
+
+class BitReader {
+public:
+    BitReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    // Reads n bits (n <= 24); sets the failure flag instead of reading past the end.
+    std::uint32_t Get(int n)
+    {
+        std::uint32_t value = 0;
+        for (int i = 0; i < n; ++i) {
+            if (m_bit >= m_size * 8) {
+                m_failed = true;
+                return 0;
+            }
+            value = (value << 1) | ((m_data[m_bit / 8] >> (7 - m_bit % 8)) & 1u);
+            ++m_bit;
+        }
+        return value;
+    }
+    void Skip(int n)
+    {
+        while (n > 0) {
+            const int step = n > 16 ? 16 : n;
+            Get(step);
+            n -= step;
+        }
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_bit = 0;
+    bool m_failed = false;
+};
+
+} // namespace
+
+bool VolPictureSize(const std::vector<std::uint8_t>& config, int& width, int& height)
+{
+    for (std::size_t i = 0; i + 4 < config.size(); ++i) {
+        if (config[i] != 0 || config[i + 1] != 0 || config[i + 2] != 1 || (config[i + 3] & 0xf0) != 0x20)
+            continue;
+        BitReader bits(config.data() + i + 4, config.size() - i - 4);
+        bits.Get(1);                       // random_accessible_vol
+        bits.Get(8);                       // video_object_type_indication
+        if (bits.Get(1))                   // is_object_layer_identifier
+            bits.Get(7);                   // verid, priority
+        if (bits.Get(4) == 0xf)            // aspect_ratio_info: extended
+            bits.Get(16);
+        if (bits.Get(1)) {                 // vol_control_parameters
+            bits.Get(3);                   // chroma_format, low_delay
+            if (bits.Get(1))               // vbv_parameters
+                bits.Skip(79);             // bit rate, buffer size and occupancy with markers
+        }
+        if (bits.Get(2) != 0)              // only rectangular shapes carry a size
+            return false;
+        bits.Get(1);
+        const std::uint32_t resolution = bits.Get(16);
+        bits.Get(1);
+        if (bits.Get(1)) {                 // fixed_vop_rate
+            int length = 1;
+            while (length < 16 && (1u << length) < resolution)
+                ++length;
+            bits.Get(length);
+        }
+        bits.Get(1);
+        width = static_cast<int>(bits.Get(13));
+        bits.Get(1);
+        height = static_cast<int>(bits.Get(13));
+        return !bits.Failed() && width > 0 && height > 0;
+    }
+    return false;
+}
+
 Mpeg4Clip SplitMpeg4(const std::vector<std::uint8_t>& s)
 {
     Mpeg4Clip clip;
@@ -75,19 +150,21 @@ MediaLibrary LoadMedia(const std::string& m4vOverride, const std::string& audioO
 {
     MediaLibrary media;
     const std::string dataDir = CAMSIM_DATA_DIR;
-    struct Size { int w, h; };
-    for (Size size : {Size{640, 480}, Size{320, 240}}) {
-        const std::string path = m4vOverride.empty()
-            ? dataDir + "/mpeg4/camsim_" + std::to_string(size.w) + "x" + std::to_string(size.h) + ".m4v"
-            : m4vOverride;
+    struct Size { int w, h; const char* file; };
+    for (Size size : {Size{640, 480, "camsim_640x480.m4v"}, Size{320, 240, "camsim_320x240.m4v"},
+                      Size{160, 120, "q2_160x120.m4v"}}) {
+        const std::string path = m4vOverride.empty() ? dataDir + "/mpeg4/" + size.file : m4vOverride;
         Mpeg4Clip clip = SplitMpeg4(ReadFileBytes(path, kMaxMediaFile));
         if (clip.pictures.empty()) {
             media.notes.push_back("no MPEG-4 pictures in " + path);
             continue;
         }
         clip.source = path;
-        clip.width = size.w;
-        clip.height = size.h;
+        if (!VolPictureSize(clip.config, clip.width, clip.height)) {
+            // Size unknown: the fixture's name says it; a given file takes the configured size.
+            clip.width = m4vOverride.empty() ? size.w : 0;
+            clip.height = m4vOverride.empty() ? size.h : 0;
+        }
         media.clips[size.w] = std::move(clip);
         if (!m4vOverride.empty())
             break;  // one given stream serves every size

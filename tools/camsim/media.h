@@ -25,6 +25,9 @@ struct Mpeg4Clip {
 // the start code are the coding type, 00 = intra.
 Mpeg4Clip SplitMpeg4(const std::vector<std::uint8_t>& stream);
 
+// Picture size from the video object layer header in the configuration bytes.
+bool VolPictureSize(const std::vector<std::uint8_t>& config, int& width, int& height);
+
 inline constexpr std::size_t kAudioFrameBytes = 1920;
 
 struct MediaLibrary {

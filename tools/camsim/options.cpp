@@ -189,8 +189,8 @@ Streams
   --chunk-size N        MJPG chunk payload bytes, 16..65535 (default 4096)
   --quality N           JPEG quality 1..100 (default 75)
   --no-pacing           send as fast as possible (pictures are pre-rendered and looped)
-  --m4v PATH            MPEG-4 elementary stream for video.asf (default:
-                        tests/data/mpeg4/camsim_<size>.m4v; 160x120 uses the 320x240 file)
+  --m4v PATH            MPEG-4 elementary stream for video.asf (default: the committed clip of
+                        the picture size in tests/data/mpeg4/)
   --asf-packet-size N   ASF data packet size, 128..4096 (default 3200)
   --levels A,B,C,D      scripted motion levels 0..255 (default: measured from the scene)
 

@@ -54,9 +54,9 @@ FaultSpec FaultBoard::Peek(std::string_view path, std::uint64_t& generation) con
 }
 
 ResponseWriter::ResponseWriter(Connection& connection, FaultBoard& faults, const FaultSpec& fault, std::string path,
-                               std::uint32_t seed)
-    : m_connection(connection), m_faults(faults), m_fault(fault), m_generation(faults.Generation()),
-      m_path(std::move(path)), m_random(seed)
+                               std::uint32_t seed, bool faultsApply)
+    : m_connection(connection), m_faults(faults), m_fault(faultsApply ? fault : FaultSpec{}),
+      m_generation(faults.Generation()), m_path(std::move(path)), m_faultsApply(faultsApply), m_random(seed)
 {
 }
 
@@ -79,7 +79,7 @@ bool ResponseWriter::Raw(std::string_view bytes)
 
 void ResponseWriter::Refresh()
 {
-    if (m_faults.Generation() == m_generation)
+    if (!m_faultsApply || m_faults.Generation() == m_generation)
         return;
     // A fault ordered (or cleared) while this response runs: count its bytes from now on.
     // Faults that decide how a response begins do not apply to one already under way.

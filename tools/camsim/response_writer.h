@@ -38,8 +38,9 @@ bool FaultMatches(const FaultSpec& spec, std::string_view path);
 
 class ResponseWriter {
 public:
+    // With faultsApply false (the control path) nothing ordered ever touches the response.
     ResponseWriter(Connection& connection, FaultBoard& faults, const FaultSpec& fault, std::string path,
-                   std::uint32_t seed);
+                   std::uint32_t seed, bool faultsApply = true);
 
     // Status line and headers (the caller gives them whole, ending in an empty line).
     bool Head(std::string_view head);
@@ -75,6 +76,7 @@ private:
     FaultSpec m_fault;
     std::uint64_t m_generation;
     std::string m_path;
+    bool m_faultsApply;
     std::int64_t m_bodyBytes = 0;
     std::int64_t m_faultBase = 0;  // body bytes already sent when the fault took hold
     std::int64_t m_frames = 0;
