@@ -75,7 +75,9 @@ bool JpegCodec::Decompress(jpeg_decompress_struct* cinfo, bool exifValid)
         cinfo->two_pass_quantize = FALSE;
     if (options & CXIMAGE_JPEG_NOSMOOTH)
         cinfo->do_fancy_upsampling = FALSE;
-    cinfo->scale_denom = info.nJpegScale;
+    // 0 means full size. This library would read a denominator of 0 as the largest
+    // upscaling it supports, so it gets 1 instead.
+    cinfo->scale_denom = info.nJpegScale ? info.nJpegScale : 1;
 
     if (info.nEscape == -1) {
         jpeg_calc_output_dimensions(cinfo);
@@ -119,7 +121,8 @@ bool JpegCodec::Decompress(jpeg_decompress_struct* cinfo, bool exifValid)
             info.pImage = static_cast<std::uint8_t*>(pDib) + sizeof(BITMAPINFOHEADER) + PaletteSize();
             std::memcpy(pDib, &head, sizeof(head));
         }
-        if (components == 1) {
+        // The map has one row per colour component of the (unquantized) output.
+        if (cinfo->out_color_components == 1) {
             SetPalette(palette, cinfo->colormap[0], cinfo->colormap[0], cinfo->colormap[0]);
         } else {
             SetPalette(palette, cinfo->colormap[0], cinfo->colormap[1], cinfo->colormap[2]);

@@ -69,8 +69,12 @@ bool CxImage::Decode(CxFile* file, std::uint32_t imagetype)
         return DecodeWith<kv::JpegCodec>(*this, file, info.szLastError, sizeof(info.szLastError));
     case CXIMAGE_FORMAT_UNKNOWN: {
         const long position = file->Tell();
+        char previousError[sizeof(info.szLastError)];
+        std::memcpy(previousError, info.szLastError, sizeof(previousError));
         if (DecodeWith<kv::BmpCodec>(*this, file, info.szLastError, sizeof(info.szLastError)))
             return true;
+        // Not a BMP: that message is not the caller's concern when the JPEG attempt follows.
+        std::memcpy(info.szLastError, previousError, sizeof(previousError));
         file->Seek(position, SEEK_SET);
         if (DecodeWith<kv::JpegCodec>(*this, file, info.szLastError, sizeof(info.szLastError)))
             return true;

@@ -1,12 +1,229 @@
-// Drawing onto the software canvas: stretch, transparent stretch, alpha-aware drawing and
-// the platform bitmap.
+// Drawing onto the software canvas: stretch with a raster operation, stretch with a
+// transparent colour, alpha-aware drawing, and the platform bitmap.
 #include "ximage.h"
 #include "xcanvas.h"
 
-bool CxImage::Stretch(CxCanvas*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t) { return false; }
-bool CxImage::Stretch(CxCanvas* dc, const CxRect& r, std::uint32_t rop) { return Stretch(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, rop); }
-bool CxImage::Draw2(CxCanvas*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { return false; }
-bool CxImage::Draw2(CxCanvas* dc, const CxRect& r) { return Draw2(dc, r.left, r.top, r.right - r.left, r.bottom - r.top); }
-bool CxImage::Draw(CxCanvas*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, const CxRect*) { return false; }
-bool CxImage::Draw(CxCanvas* dc, const CxRect& r, const CxRect* clip) { return Draw(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, clip); }
-CxImage* CxImage::ToBitmap(CxCanvas*) const { return nullptr; }
+#include <cstdint>
+#include <new>
+
+namespace {
+
+// Ternary raster operation with a white pattern, as a device with its default brush applies it.
+std::uint8_t ApplyRop(std::uint32_t rop, std::uint8_t source, std::uint8_t dest)
+{
+    const std::uint32_t code = (rop >> 16) & 0xFF;
+    const std::uint8_t pattern = 0xFF;
+    std::uint8_t result = 0;
+    for (int idx = 0; idx < 8; ++idx) {
+        if (!((code >> idx) & 1))
+            continue;
+        const std::uint8_t p = (idx & 4) ? pattern : static_cast<std::uint8_t>(~pattern);
+        const std::uint8_t s = (idx & 2) ? source : static_cast<std::uint8_t>(~source);
+        const std::uint8_t d = (idx & 1) ? dest : static_cast<std::uint8_t>(~dest);
+        result = static_cast<std::uint8_t>(result | (p & s & d));
+    }
+    return result;
+}
+
+bool SameColor(const RGBQUAD& a, const RGBQUAD& b)
+{
+    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed;
+}
+
+// Nearest-neighbour column for target offset tx of a target cx wide.
+std::uint32_t StretchColumn(std::int64_t tx, std::int64_t cx, std::uint32_t width)
+{
+    return static_cast<std::uint32_t>(tx * width / cx);
+}
+
+// Source row counted from the bottom for target row ty (from the top) of a stretch.
+std::uint32_t StretchRow(std::int64_t ty, std::int64_t cy, std::uint32_t height)
+{
+    return static_cast<std::uint32_t>(height - 1 - ty * height / cy);
+}
+
+} // namespace
+
+bool CxImage::Stretch(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy,
+                      std::uint32_t rop)
+{
+    if (!pDib || !dc || !dc->IsValid() || cx <= 0 || cy <= 0)
+        return false;
+    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, dc->GetClipBox());
+    const std::uint32_t width = GetWidth(), height = GetHeight();
+    for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
+        const std::uint32_t srcRow = StretchRow(ty - y, cy, height);
+        for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
+            const RGBQUAD c = PixelColorAt(StretchColumn(tx - x, cx, width), srcRow);
+            std::uint8_t* d = dc->PixelAt(tx, ty);
+            d[0] = ApplyRop(rop, c.rgbBlue, d[0]);
+            d[1] = ApplyRop(rop, c.rgbGreen, d[1]);
+            d[2] = ApplyRop(rop, c.rgbRed, d[2]);
+        }
+    }
+    return true;
+}
+
+bool CxImage::Stretch(CxCanvas* dc, const CxRect& r, std::uint32_t rop)
+{
+    return Stretch(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, rop);
+}
+
+bool CxImage::Draw2(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy)
+{
+    if (!pDib || !dc || !dc->IsValid() || !info.bEnabled)
+        return false;
+    if (cx < 0)
+        cx = static_cast<std::int32_t>(GetWidth());
+    if (cy < 0)
+        cy = static_cast<std::int32_t>(GetHeight());
+    if (cx == 0 || cy == 0)
+        return false;
+    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, dc->GetClipBox());
+    if (CxCanvas::IsEmpty(visible))
+        return false;
+    if (!IsTransparent())
+        return Stretch(dc, x, y, cx, cy, CX_SRCCOPY);
+
+    // The mask blits leave every pixel of the transparent colour as the destination had it.
+    const RGBQUAD transparent = GetTransColor();
+    const std::uint32_t width = GetWidth(), height = GetHeight();
+    for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
+        const std::uint32_t srcRow = StretchRow(ty - y, cy, height);
+        for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
+            const RGBQUAD c = PixelColorAt(StretchColumn(tx - x, cx, width), srcRow);
+            if (SameColor(c, transparent))
+                continue;
+            std::uint8_t* d = dc->PixelAt(tx, ty);
+            d[0] = c.rgbBlue;
+            d[1] = c.rgbGreen;
+            d[2] = c.rgbRed;
+        }
+    }
+    return true;
+}
+
+bool CxImage::Draw2(CxCanvas* dc, const CxRect& r)
+{
+    return Draw2(dc, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+bool CxImage::Draw(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy, const CxRect* clip)
+{
+    if (!pDib || !dc || !dc->IsValid() || !info.bEnabled)
+        return false;
+    const std::uint32_t width = GetWidth(), height = GetHeight();
+    if (cx < 0)
+        cx = static_cast<std::int32_t>(width);
+    if (cy < 0)
+        cy = static_cast<std::int32_t>(height);
+    if (cx == 0 || cy == 0 || width == 0 || height == 0)
+        return false;
+    // The clip rectangle narrows the device's clip box for this call only.
+    CxRect clipBox = dc->GetClipBox();
+    if (clip)
+        clipBox = CxCanvas::Intersect(clipBox, *clip);
+    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, clipBox);
+    if (CxCanvas::IsEmpty(visible))
+        return true;
+
+    const bool ownSize = static_cast<std::uint32_t>(cx) == width && static_cast<std::uint32_t>(cy) == height;
+    const bool blend = IsTransparent() || pAlpha || info.bAlphaPaletteEnabled;
+    const bool indexed = head.biClrUsed != 0;
+    const RGBQUAD transparent = GetTransColor();
+
+    for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
+        std::uint32_t srcRow;
+        if (ownSize) {
+            srcRow = height - 1 - static_cast<std::uint32_t>(ty - y);
+        } else {
+            // height - ceil(row x height / target height), kept inside the picture: the first
+            // target row would otherwise name the row past the top.
+            const std::int64_t up = (static_cast<std::int64_t>(ty - y) * height + cy - 1) / cy;
+            std::int64_t row = static_cast<std::int64_t>(height) - up;
+            if (row > static_cast<std::int64_t>(height) - 1)
+                row = height - 1;
+            if (row < 0)
+                row = 0;
+            srcRow = static_cast<std::uint32_t>(row);
+        }
+        for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
+            const std::uint32_t srcCol = ownSize ? static_cast<std::uint32_t>(tx - x)
+                                                 : StretchColumn(tx - x, cx, width);
+            std::uint8_t* d = dc->PixelAt(tx, ty);
+            if (!blend) {
+                const RGBQUAD c = PixelColorAt(srcCol, srcRow);
+                d[0] = c.rgbBlue;
+                d[1] = c.rgbGreen;
+                d[2] = c.rgbRed;
+                continue;
+            }
+            std::uint32_t a = pAlpha ? pAlpha[static_cast<std::size_t>(srcRow) * width + srcCol] : 255;
+            a = (a * (info.nAlphaMax + 1u)) >> 8;
+            RGBQUAD c;
+            if (indexed) {
+                const std::uint8_t idx = PixelIndexAt(srcCol, srcRow);
+                c = GetPaletteColor(idx);
+                if (IsTransparent() && idx == static_cast<std::uint32_t>(info.nTransIndex))
+                    continue;
+                if (info.bAlphaPaletteEnabled)
+                    a = (a * (c.rgbReserved + 1u)) >> 8;
+            } else {
+                c = PixelColorAt(srcCol, srcRow);
+                if (IsTransparent() && SameColor(c, transparent))
+                    continue;
+            }
+            if (a == 0)
+                continue;
+            if (a == 255) {
+                d[0] = c.rgbBlue;
+                d[1] = c.rgbGreen;
+                d[2] = c.rgbRed;
+            } else {
+                d[0] = static_cast<std::uint8_t>((c.rgbBlue * a + d[0] * (255 - a)) >> 8);
+                d[1] = static_cast<std::uint8_t>((c.rgbGreen * a + d[1] * (255 - a)) >> 8);
+                d[2] = static_cast<std::uint8_t>((c.rgbRed * a + d[2] * (255 - a)) >> 8);
+            }
+        }
+    }
+    return true;
+}
+
+bool CxImage::Draw(CxCanvas* dc, const CxRect& r, const CxRect* clip)
+{
+    return Draw(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, clip);
+}
+
+CxImage* CxImage::ToBitmap(CxCanvas* dc) const
+{
+    if (!pDib)
+        return nullptr;
+    CxImage* bitmap = nullptr;
+    if (dc) {
+        // The device's own format: 24 bits, palette colours resolved.
+        bitmap = new (std::nothrow) CxImage(info.dwType);
+        if (!bitmap || !bitmap->Create(GetWidth(), GetHeight(), 24, info.dwType)) {
+            delete bitmap;
+            return nullptr;
+        }
+        for (std::uint32_t y = 0; y < GetHeight(); ++y) {
+            std::uint8_t* d = bitmap->RowPointer(static_cast<long>(y));
+            for (std::uint32_t x = 0; x < GetWidth(); ++x, d += 3) {
+                const RGBQUAD c = PixelColorAt(x, y);
+                d[0] = c.rgbBlue;
+                d[1] = c.rgbGreen;
+                d[2] = c.rgbRed;
+            }
+            std::uint8_t* pad = bitmap->RowPointer(static_cast<long>(y)) + static_cast<std::size_t>(GetWidth()) * 3;
+            for (std::uint32_t i = GetWidth() * 3; i < bitmap->GetEffWidth(); ++i)
+                *pad++ = 0;
+        }
+        return bitmap;
+    }
+    bitmap = new (std::nothrow) CxImage(*this, true, false, false);
+    if (bitmap && !bitmap->IsValid()) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
+}
