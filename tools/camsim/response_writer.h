@@ -58,6 +58,12 @@ public:
     bool CutThisFrame();
     // True when the coming ASF packet must carry the stream number 0x03.
     bool BadStreamNow();
+    // True while a bad stream number is ordered (packets must then go one by one).
+    bool BadStreamArmed()
+    {
+        Refresh();
+        return m_fault.kind == "bad_stream_no";
+    }
 
     std::int64_t BodyBytes() const { return m_bodyBytes; }
     const FaultSpec& Fault() const { return m_fault; }

@@ -193,15 +193,22 @@ void ServeAsfStream(Camera& camera, ResponseWriter& writer, const RequestRecord&
             writer.Body(std::string_view(reinterpret_cast<const char*>(out.data()), out.size() / 2));
             return;
         }
-        for (std::size_t p = 0; p < count; ++p) {
-            const std::size_t begin = p * packetSize;
-            if (begin + packetSize > out.size())
-                break;
-            if (writer.BadStreamNow())
-                out[begin + sg::kAsfPacketPrefixSize] = 0x03;  // stream number byte of the first payload
-            if (!writer.Body(std::string_view(reinterpret_cast<const char*>(out.data() + begin), packetSize)))
+        const std::size_t whole = std::min(count, out.size() / packetSize);
+        if (!writer.BadStreamArmed()) {
+            // The usual case: all of the frame's packets in one write.
+            if (!writer.Body(std::string_view(reinterpret_cast<const char*>(out.data()), whole * packetSize)))
                 return;
-            writer.PacketSent();
+            for (std::size_t p = 0; p < whole; ++p)
+                writer.PacketSent();
+        } else {
+            for (std::size_t p = 0; p < whole; ++p) {
+                const std::size_t begin = p * packetSize;
+                if (writer.BadStreamNow())
+                    out[begin + sg::kAsfPacketPrefixSize] = 0x03;  // stream number byte of the first payload
+                if (!writer.Body(std::string_view(reinterpret_cast<const char*>(out.data() + begin), packetSize)))
+                    return;
+                writer.PacketSent();
+            }
         }
         writer.FrameSent();
     }
