@@ -151,8 +151,8 @@ struct AsfRawPayload {
     std::uint8_t replicatedLength = 8;    // 8: object size and presentation time follow
     std::uint32_t objectSize = 0;
     std::uint32_t presentationTime = 0;
-    std::optional<std::uint16_t> lengthField;
-    Bytes data;
+    std::optional<std::uint16_t> lengthField{};
+    Bytes data{};
 };
 
 // A packet built by hand: prefix, payloads, then `tail` (e.g. a padding prefix), then zeros
