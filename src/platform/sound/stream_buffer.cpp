@@ -108,8 +108,8 @@ bool CDSStreamBuffer::SetVolume(long value)
     if (value < kMinVolume || value > kMaxVolume)
         return false;
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_output)
-        return false;
+    if (m_bytes.empty())
+        return false;  // not created
     m_volume = value;
     m_gain = static_cast<float>(std::pow(10.0, static_cast<double>(value) / 2000.0));
     return true;
