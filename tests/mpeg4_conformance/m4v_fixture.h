@@ -21,6 +21,7 @@ struct M4vFixture {
     int height = 0;
     int frames = 0;           // pictures in the stream
     int referenceFrames = 0;  // pictures in <name>.yuv (the first ones)
+    std::vector<int> extraFrames;  // later pictures whose luma is in <name>.extra.y
 
     [[nodiscard]] std::size_t FrameBytes() const {
         return static_cast<std::size_t>(width) * height + 2 * static_cast<std::size_t>(width / 2) * (height / 2);
@@ -36,7 +37,7 @@ inline std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// fixtures.txt: "name width height frames reference_frames" per line, '#' comments.
+// fixtures.txt: "name width height frames reference_frames [extra,frames]" per line, '#' comments.
 inline std::vector<M4vFixture> LoadM4vManifest() {
     std::vector<M4vFixture> out;
     std::ifstream in(M4vDataDir() + "fixtures.txt");
@@ -48,6 +49,14 @@ inline std::vector<M4vFixture> LoadM4vManifest() {
         std::istringstream fields(line);
         M4vFixture f;
         if (fields >> f.name >> f.width >> f.height >> f.frames >> f.referenceFrames) {
+            std::string extra;
+            if (fields >> extra) {
+                std::istringstream list(extra);
+                std::string n;
+                while (std::getline(list, n, ',')) {
+                    f.extraFrames.push_back(std::stoi(n));
+                }
+            }
             out.push_back(f);
         }
     }

@@ -15,9 +15,10 @@ trap 'rm -rf "$WORK"' EXIT
 
 MANIFEST=fixtures.txt
 {
-  echo "# name width height frames reference_frames"
+  echo "# name width height frames reference_frames [extra_frames]"
   echo "# <name>.m4v stream, <name>.yuv the first reference_frames frames of ffmpeg's decode"
-  echo "# (planar 4:2:0), <name>.md5 the MD5 of every decoded frame, one per line."
+  echo "# (planar 4:2:0), <name>.md5 the MD5 of every decoded frame, one per line,"
+  echo "# <name>.extra.y the luma planes of the comma-separated extra_frames (0-based)."
 } > "$MANIFEST"
 
 SUMMARY="$WORK/summary.txt"
@@ -78,7 +79,25 @@ make() {
   size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$name.m4v")
   w=${size%,*}
   h=${size#*,}
-  echo "$name $w $h $frames $ref" >> "$MANIFEST"
+
+  # Optional later pictures (luma only, to keep the files small), chosen where drift peaks:
+  # the last P-VOP before an I-VOP.
+  local extra=${EXTRA:-}
+  rm -f "$name.extra.y"
+  if [ -n "$extra" ]; then
+    ffmpeg -v error -y -threads 1 -idct simple -i "$name.m4v" -fps_mode passthrough \
+      -f rawvideo -pix_fmt yuv420p "$WORK/$name.all.yuv"
+    python3 - "$WORK/$name.all.yuv" "$name.extra.y" "$w" "$h" "$extra" <<'EOF'
+import sys
+src, dst, w, h, frames = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+size = w * h + 2 * (w // 2) * (h // 2)
+data = open(src, "rb").read()
+with open(dst, "wb") as out:
+    for n in (int(x) for x in frames.split(",")):
+        out.write(data[n * size:n * size + w * h])
+EOF
+  fi
+  echo "$name $w $h $frames $ref${extra:+ $extra}" >> "$MANIFEST"
 
   # Features as ffmpeg's decoder sees them: per-macroblock quantiser changes within a
   # picture (dquant) and macroblocks with four vectors.
@@ -140,8 +159,12 @@ make res16_mv4_aq_160x120 20 20 "testsrc2=size=160x120:rate=16" "" -- \
 make lowrate_176x144 10 10 "testsrc2=size=176x144:rate=30" "" -- \
   -g 100 -b:v 20k -qmin 2 -qmax 31 -lumi_mask 0.2 -flags +bitexact
 
+# High quantisers (24..31) under rate control with dquant: quantiser changes near the top.
+make highq_aq_176x144 10 10 "mandelbrot=size=176x144:rate=30" "" -- \
+  -g 100 -b:v 2k -qmin 24 -qmax 31 -lumi_mask 0.3 -p_mask 0.5 -flags +aic+bitexact
+
 # CIF with four vectors and AC prediction.
-make mv4_352x288 6 2 "testsrc2=size=352x288:rate=25" "" -- \
+EXTRA=5 make mv4_352x288 6 2 "testsrc2=size=352x288:rate=25" "" -- \
   -g 100 -q:v 6 -flags +mv4+aic+bitexact
 
 # The largest picture the viewer decodes.
@@ -150,11 +173,11 @@ make mpq_1024x768 3 1 "testsrc2=size=1024x768:rate=30" "" -- \
 
 # Streams the camera emulator loops: a few seconds, 12 pictures per second, an I-VOP every
 # 2 seconds. They are also the 320x240 and 640x480 conformance and benchmark streams.
-make camsim_320x240 48 2 "testsrc2=size=320x240:rate=12" "" -- \
+EXTRA=23,47 make camsim_320x240 48 2 "testsrc2=size=320x240:rate=12" "" -- \
   -g 24 -b:v 250k -qmin 2 -qmax 31 -lumi_mask 0.2 -p_mask 0.3 -flags +aic+bitexact
 # (Four vectors with adaptive quantisation make ffmpeg 5.1 write undecodable pictures at
 # this size, so this one keeps one vector per macroblock.)
-make camsim_640x480 48 1 "testsrc2=size=640x480:rate=12" "" -- \
+EXTRA=23 make camsim_640x480 48 1 "testsrc2=size=640x480:rate=12" "" -- \
   -g 24 -b:v 500k -qmin 2 -qmax 31 -lumi_mask 0.2 -p_mask 0.3 -flags +aic+bitexact
 
 echo
