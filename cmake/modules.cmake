@@ -45,7 +45,7 @@ if(KV_BUILD_UI)
 
   if(KV_UI_SOURCES OR KV_VIEWER_SOURCES OR KV_MOTION_SOURCES)
     add_library(kvui STATIC ${KV_UI_SOURCES} ${KV_VIEWER_SOURCES} ${KV_MOTION_SOURCES}
-                ${KV_VIEWER_RESOURCES} ${KV_MOTION_RESOURCES} ${KV_UI_HEADERS})
+                ${KV_VIEWER_RESOURCES} ${KV_MOTION_RESOURCES} ${KV_UI_HEADERS} ${KV_VIEWER_HEADERS} ${KV_MOTION_HEADERS})
     target_link_libraries(kvui PUBLIC kvcore Qt6::Widgets)
   endif()
 
@@ -64,7 +64,7 @@ if(KV_BUILD_UI)
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/${exports})
   endfunction()
 
-  kv_module(Kavaro profile_kavaro.cpp kavaro.map ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_RESOURCES})
+  kv_module(Kavaro profile_kavaro.cpp kavaro.map ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_HEADERS} ${KV_VIEWER_RESOURCES})
   target_link_libraries(Kavaro PRIVATE PkgConfig::PORTAUDIO)
-  kv_module(Mensilo profile_mensilo.cpp mensilo.map ${KV_MOTION_SOURCES} ${KV_MOTION_RESOURCES})
+  kv_module(Mensilo profile_mensilo.cpp mensilo.map ${KV_MOTION_SOURCES} ${KV_MOTION_HEADERS} ${KV_MOTION_RESOURCES})
 endif()

@@ -30,8 +30,10 @@ kv_glob(KV_VIEWER_SOURCES src/viewer)
 kv_glob(KV_MOTION_SOURCES src/motion)
 file(GLOB_RECURSE KV_VIEWER_RESOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/viewer/*.qrc)
 file(GLOB_RECURSE KV_MOTION_RESOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/motion/*.qrc)
-file(GLOB_RECURSE KV_UI_HEADERS CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/platform/ui/*.h ${CMAKE_SOURCE_DIR}/src/viewer/*.h ${CMAKE_SOURCE_DIR}/src/motion/*.h)
+# Headers are listed so that Qt's meta-object compiler finds the classes declared in them.
+file(GLOB_RECURSE KV_UI_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/ui/*.h)
+file(GLOB_RECURSE KV_VIEWER_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/viewer/*.h)
+file(GLOB_RECURSE KV_MOTION_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/motion/*.h)
 
 set(KV_INCLUDE_DIRS ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/include)
 set(KV_CORE_LIBS JPEG::JPEG PkgConfig::CURL Threads::Threads ${CMAKE_DL_LIBS})
