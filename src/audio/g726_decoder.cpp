@@ -76,7 +76,9 @@ int DifferenceMagnitude(int dqln, int y) noexcept
         return 0;
     const int dex = (dql >> 7) & 15;
     const int dqt = 128 + (dql & 127);
-    return (dqt << 7) >> (14 - dex);
+    // The scale factor's limits keep dex at 14 or below; only a state altered from outside
+    // could reach 15.
+    return dex <= 14 ? (dqt << 7) >> (14 - dex) : 0x7FFF;
 }
 
 // Everything after reconstruction: scale factors, predictor coefficients, the delay lines,
@@ -87,7 +89,7 @@ void Adapt(G726_state& s, int codeBits, int y, int wi, int fi, bool dqNegative, 
     const int pk0 = dqsez < 0 ? 1 : 0;
 
     // TRANS: a large difference while a tone is detected marks a transition.
-    const int ylint = s.yl >> 15;
+    const int ylint = std::max(s.yl >> 15, 0);
     const int ylfrac = (s.yl >> 10) & 0x1F;
     const int thr = ylint > 9 ? (31 << 10) : ((32 + ylfrac) << ylint);
     const int dqthr = (thr + (thr >> 1)) >> 1;
@@ -95,7 +97,8 @@ void Adapt(G726_state& s, int codeBits, int y, int wi, int fi, bool dqNegative, 
 
     // FUNCTW, FILTD, LIMB: fast scale factor; FILTE: slow scale factor.
     s.yu = static_cast<std::int16_t>(std::clamp(y + ((wi - y) >> 5), 544, 5120));
-    s.yl += s.yu + ((-s.yl) >> 6);
+    const std::int64_t yl = s.yl;  // wide, so no value a caller left in the state can overflow
+    s.yl = static_cast<std::int32_t>(yl + s.yu + ((-yl) >> 6));
 
     int a2p = 0;
     if (transition) {
@@ -244,7 +247,8 @@ std::size_t MaxSamples(const G726_state& s, int codeBits, std::size_t inputLengt
 {
     if (!IsValidCodeBits(codeBits))
         return 0;
-    const std::size_t pending = s.lastCodeBits == codeBits ? static_cast<std::size_t>(s.pendingBits) : 0;
+    const bool carried = s.lastCodeBits == codeBits && s.pendingBits > 0 && s.pendingBits < codeBits;
+    const std::size_t pending = carried ? static_cast<std::size_t>(s.pendingBits) : 0;
     return (pending + inputLength * 8) / static_cast<std::size_t>(codeBits);
 }
 
@@ -253,8 +257,9 @@ std::size_t Decode(G726_state& s, int codeBits, std::span<const std::uint8_t> in
 {
     if (!IsValidCodeBits(codeBits))
         return 0;
-    // Bits left by a call with another code size belong to another stream.
-    if (s.lastCodeBits != codeBits) {
+    // Bits left by a call with another code size belong to another stream. (A count that
+    // cannot have been left by this code size means the state was altered: start afresh.)
+    if (s.lastCodeBits != codeBits || s.pendingBits < 0 || s.pendingBits >= codeBits) {
         s.pendingBits = 0;
         s.bitBuffer = 0;
         s.lastCodeBits = codeBits;

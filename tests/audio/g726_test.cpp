@@ -297,5 +297,27 @@ TEST(G726Api, CodeSizeChangeNeverWritesPastTheDocumentedOutput)
     G726_decoder_destroy(state);
 }
 
+
+// The state is caller-visible memory: whatever it holds, decoding stays defined (the
+// sanitizer builds check shifts and overflows) and writes no more than documented.
+TEST(G726Api, AlteredStateNeverLeadsOutOfBounds)
+{
+    std::mt19937 random(3);
+    std::vector<unsigned char> input(64);
+    for (int round = 0; round < 400; ++round) {
+        G726_state state;
+        auto* raw = reinterpret_cast<unsigned char*>(&state);
+        for (std::size_t i = 0; i < sizeof state; ++i)
+            raw[i] = static_cast<unsigned char>(random());
+        for (auto& byte : input)
+            byte = static_cast<unsigned char>(random());
+        const int bits = 2 + round % 4;
+        std::vector<std::int16_t> output(input.size() * 8 / static_cast<std::size_t>(bits) + 1);
+        const int written = G726_dec(&state, bits, input.data(), static_cast<int>(input.size()), output.data());
+        ASSERT_GE(written, 0);
+        ASSERT_LE(static_cast<std::size_t>(written), output.size());
+    }
+}
+
 } // namespace
 } // namespace kv
