@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <csetjmp>
+#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
@@ -328,6 +330,33 @@ TEST(JpegCodec, DecodeOptions)
 
     CxImage plain = DecodeFixture("color.jpg", CXIMAGE_JPEG_NOSMOOTH);
     EXPECT_EQ(plain.GetBpp(), 24);
+}
+
+} // namespace
+} // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(JpegCodec, ImagesDecodeOnSeveralThreadsAtOnce)
+{
+    const auto bytes = test::ReadFixture("exif_in72.jpg");
+    const auto expected = test::ReadFixture("color.rgb");
+    std::vector<std::thread> threads;
+    std::atomic<int> matches{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20; ++i) {
+                CxImage image;
+                if (image.Decode(bytes.data(), static_cast<std::uint32_t>(bytes.size()), 2) &&
+                    test::TopDownRgb(image) == expected && image.GetXDPI() == 72)
+                    ++matches;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(matches.load(), 80);
 }
 
 } // namespace

@@ -236,7 +236,7 @@ void CxImage::CopySettings(const CxImage& other)
 
 void CxImage::Copy(const CxImage& src, bool copypixels, bool copyselection, bool copyalpha)
 {
-    if (&src == this)
+    if (&src == this || !Free())
         return;
     CopySettings(src);
     if (!Create(src.GetWidth(), src.GetHeight(), src.GetBpp(), src.GetType()))
