@@ -9,7 +9,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -80,6 +84,11 @@ TEST(Modules, ExportOnlyTheirPublicNames)
 
 TEST(Modules, EachRunsItsOwnCopyWithItsOwnLimits)
 {
+    // Loading a module writes the user's connection limits; keep them in a scratch folder.
+    const auto config = std::filesystem::temp_directory_path() / "kv-module-test-config";
+    std::filesystem::remove_all(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+
     Module kavaro(KV_KAVARO_MODULE);
     Module mensilo(KV_MENSILO_MODULE);
     ASSERT_NE(kavaro.handle, nullptr) << dlerror();
@@ -103,6 +112,14 @@ TEST(Modules, EachRunsItsOwnCopyWithItsOwnLimits)
 
     EXPECT_NE(kavaro.Symbol<void*>("G726_decoder_create"), nullptr);
     EXPECT_EQ(mensilo.Symbol<void*>("G726_decoder_create"), nullptr);
+
+    std::stringstream store;
+    store << std::ifstream(config / "kavaro-mensilo" / "registry.reg").rdbuf();
+    EXPECT_NE(store.str().find("MaxConnectionsPerServer"), std::string::npos) << store.str();
+    EXPECT_NE(store.str().find("MaxConnectionsPer1_0Server"), std::string::npos) << store.str();
+    EXPECT_NE(store.str().find("\"MaxConnectionsPerServer\"=dword:00000019"), std::string::npos) << store.str();  // 25
+    unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(config);
 }
 
 } // namespace
