@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -241,6 +242,30 @@ TEST_F(Yuv2Rgb, SecondInitKeepsTheTablesAndDeleteThenInitBuildsThemAgain) {
     ASSERT_NE(kv::Yuv2RgbClipTable(), nullptr);
     ConvertYUVtoRGB(p.data.data(), dst.data(), 4, 4);
     for (auto b : dst) ASSERT_EQ(b, 254);
+}
+
+TEST(Yuv2RgbTables, ConcurrentInitsBuildOneTableThatConversionsUse) {
+    delete_YUV2RGB_tab();
+    std::vector<std::thread> threads;
+    std::vector<std::vector<std::uint8_t>> outputs(4);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &outputs] {
+            init_YUV2RGB_tab();
+            Yuv p(64, 8);
+            p.Fill(235, 128, 128);
+            outputs[static_cast<std::size_t>(t)].assign(64 * 8 * 3, 0);
+            ConvertYUVtoRGB(p.data.data(), outputs[static_cast<std::size_t>(t)].data(), 64, 8);
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (const auto& out : outputs) {
+        for (auto b : out) ASSERT_EQ(b, 254);
+    }
+    const unsigned char* clip = kv::Yuv2RgbClipTable();
+    ASSERT_NE(clip, nullptr);
+    init_YUV2RGB_tab();
+    EXPECT_EQ(kv::Yuv2RgbClipTable(), clip);
+    delete_YUV2RGB_tab();
 }
 
 } // namespace
