@@ -208,3 +208,14 @@ TEST(CamsimProcessTest, RejectsBadFlagsAndDocumentsEveryFlag)
                              "--util-answer", "--clock-start", "--seed", "--record-dir", "--log", "--fault"})
         EXPECT_NE(help.find(flag), std::string::npos) << flag;
 }
+
+TEST(CamsimCommands, HostileRequestsAreRefusedAndTheServerCarriesOn)
+{
+    CamsimProcess cam;
+    EXPECT_EQ(cam.Get("/util/util.cgi", "X-Big: " + std::string(20000, 'a') + "\r\n").status, 413);
+    EXPECT_EQ(cam.Get("/util/util.cgi", "no colon here\r\n").status, 400);
+    EXPECT_EQ(cam.Get("/util/util.cgi", "Content-Length: 99999999999\r\n").status, 413);
+    EXPECT_EQ(cam.Get("/util/util.cgi", "Transfer-Encoding: chunked\r\n").status, 400);
+    EXPECT_EQ(cam.Post("/ocxparser.cgi", "COMMAND: MOT_OCX_FREE\r\n", "Authorization: Basic !!!!\r\n").body, "MOT: OK\r\n");
+    EXPECT_EQ(cam.Get("/util/util.cgi").body, "jpeg;off;30\n");
+}

@@ -12,6 +12,7 @@ namespace camsim {
 namespace {
 
 constexpr std::string_view kRealm = "Orvel Network Camera";
+constexpr std::size_t kMaxLoggedRequests = 20000;
 
 std::string NormalizePath(std::string_view path)
 {
@@ -200,6 +201,9 @@ void Camera::Log(RequestRecord& request)
     }
     std::lock_guard<std::mutex> guard(m_lock);
     request.id = m_nextId++;
+    // A long demo run must not grow without bound: the oldest half goes when the log is full.
+    if (m_requests.size() >= kMaxLoggedRequests)
+        m_requests.erase(m_requests.begin(), m_requests.begin() + static_cast<std::ptrdiff_t>(kMaxLoggedRequests / 2));
     m_requests.push_back(request);
     if (m_logFile.is_open()) {
         m_logFile << ToJsonLine(request) << '\n';

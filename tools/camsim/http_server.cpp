@@ -16,6 +16,7 @@ namespace camsim {
 namespace {
 
 constexpr int kStepMs = 50;
+constexpr std::size_t kMaxConnections = 256;
 constexpr int kSendStallLimitMs = 30000;
 
 std::string Trim(std::string_view text)
@@ -248,6 +249,10 @@ void HttpServer::Run()
         int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::lock_guard<std::mutex> guard(m_lock);
+        if (m_workers.size() >= kMaxConnections) {
+            ::close(fd);  // one thread per connection: refuse rather than run out of threads
+            continue;
+        }
         auto worker = std::make_unique<Worker>();
         worker->fd = fd;
         Worker& ref = *worker;
