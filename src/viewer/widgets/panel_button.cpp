@@ -22,7 +22,7 @@ QPixmap Masked(const QImage& image, kv::ui::ColorRef transparent)
         return {};
     const QColor key = kv::ui::ToQColor(transparent);
     const QBitmap mask = QBitmap::fromImage(
-        image.convertToFormat(QImage::Format_RGB32).createMaskFromColor(key.rgb(), Qt::MaskOutColor));
+        image.convertToFormat(QImage::Format_RGB32).createMaskFromColor(key.rgb(), Qt::MaskInColor));
     if (mask.isNull())
         return {};
     pixmap.setMask(mask);

@@ -37,7 +37,7 @@ bool Prepare(const QImage& image, bool transparent, kv::ui::ColorRef colour, int
         } else {
             key = kv::ui::ToQColor(colour).rgb();
         }
-        const QBitmap mask = QBitmap::fromImage(rgb.createMaskFromColor(key, Qt::MaskOutColor));
+        const QBitmap mask = QBitmap::fromImage(rgb.createMaskFromColor(key, Qt::MaskInColor));
         if (mask.isNull())
             return false;
         pixmap.setMask(mask);
@@ -195,7 +195,7 @@ int CPanelSlider::PixelOfValue(int value) const
     if (m_max == m_min || span <= 0)
         return base;
     const double fraction = static_cast<double>(value - m_min) / (m_max - m_min);
-    return base + static_cast<int>(std::trunc(fraction * span));
+    return static_cast<int>(std::trunc(base + fraction * span));
 }
 
 int CPanelSlider::ValueOfPixel(int pixel) const
@@ -205,10 +205,11 @@ int CPanelSlider::ValueOfPixel(int pixel) const
     if (span <= 0)
         return m_min;
     const double fraction = static_cast<double>(pixel - thumb / 2 - MarginStart()) / span;
-    const int value = static_cast<int>(std::trunc(fraction * (m_max - m_min))) + m_min;
+    const double value = std::trunc(fraction * (static_cast<double>(m_max) - m_min) + m_min);
     // The thumb may be dragged to the last pixel, which with an odd thumb lies past the
     // maximum's pixel: keep the value inside the range.
-    return std::clamp(value, std::min(m_min, m_max), std::max(m_min, m_max));
+    return static_cast<int>(std::clamp(value, static_cast<double>(std::min(m_min, m_max)),
+                                       static_cast<double>(std::max(m_min, m_max))));
 }
 
 QRect CPanelSlider::ThumbRect() const

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPainter>
+#include <QTest>
+
+#include <cstring>
+#include <set>
+#include <thread>
+
+#include "motion/resources/string_table.h"
+#include "platform/ui/dialog_units.h"
+#include "platform/ui/posted_message.h"
+#include "platform/ui/qt_frame_sink.h"
+#include "platform/ui/window_timers.h"
+#include "ui_test_support.h"
+#include "viewer/resources/resources.h"
+#include "viewer/resources/string_table.h"
+#include "viewer/widgets/picture_decode.h"
+
+namespace {
+
+// Every bitmap the viewer looks up, with its size and bit depth.
+struct BitmapSpec {
+    std::vector<int> ids;
+    int width, height, bits;
+};
+
+int BmpBits(int id)
+{
+    QFile f(QStringLiteral(":/kavaro/bitmap/%1.bmp").arg(id));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray b = f.readAll();
+    if (b.size() < 30 || b[0] != 'B' || b[1] != 'M')
+        return -2;
+    return static_cast<unsigned char>(b[28]) | (static_cast<unsigned char>(b[29]) << 8);
+}
+
+} // namespace
+
+TEST(Resources, EveryBitmapExistsAtItsSizeAndDepth)
+{
+    kvtest::App();
+    const BitmapSpec specs[] = {
+        // panel buttons: zoom, zoom armed, capture, control, pan/tilt (hover and normal)
+        {{503, 502, 505, 504, 511, 507, 508, 509, 510, 506, 577, 576, 575, 574, 541, 540, 547, 546, 561, 560,
+          615, 614, 613, 612, 579, 578, 585, 584, 599, 598}, 38, 31, 8},
+        {{534, 532, 535, 533, 559, 558, 557, 556, 597, 596, 595, 594}, 37, 25, 8},
+        {{538, 573, 610}, 83, 28, 24},
+        {{537, 539, 564, 565}, 10, 25, 24},
+        {{602, 603}, 9, 25, 24},
+        {{529, 525, 528, 524, 522, 520, 518, 514, 519, 515, 516, 517, 523, 521, 526, 527, 513, 512,
+          566, 567, 571, 570, 563, 562, 553, 552, 549, 548, 551, 550, 555, 554, 569, 568, 543, 542,
+          605, 604, 608, 609, 601, 600, 591, 590, 587, 586, 589, 588, 593, 592, 607, 606, 581, 580}, 35, 35, 8},
+        {{531, 530, 545, 544, 583, 582}, 55, 25, 8},
+        {{501}, 15, 15, 8},
+        {{1}, 16, 15, 4},
+    };
+    std::set<int> seen;
+    for (const auto& spec : specs)
+        for (int id : spec.ids) {
+            SCOPED_TRACE(id);
+            EXPECT_TRUE(seen.insert(id).second) << "listed twice";
+            const QImage img = kv::viewer::LoadBitmapResource(id);
+            ASSERT_FALSE(img.isNull());
+            EXPECT_EQ(img.size(), QSize(spec.width, spec.height));
+            EXPECT_EQ(BmpBits(id), spec.bits);
+        }
+    EXPECT_TRUE(kv::viewer::LoadBitmapResource(500).isNull());
+
+    // Hover images differ visibly from their normal partners.
+    const std::pair<int, int> pairs[] = {{503, 502}, {577, 576}, {615, 614}, {529, 525}, {597, 596}};
+    for (auto [hover, normal] : pairs) {
+        const QImage a = kv::viewer::LoadBitmapResource(hover).convertToFormat(QImage::Format_RGB32);
+        const QImage b = kv::viewer::LoadBitmapResource(normal).convertToFormat(QImage::Format_RGB32);
+        int differing = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                differing += a.pixel(x, y) != b.pixel(x, y);
+        EXPECT_GT(differing, a.width() * a.height() / 4) << hover;
+    }
+}
+
+TEST(Resources, BannersCursorsAndMissingNumbers)
+{
+    kvtest::App();
+    const std::pair<int, int> banners[] = {{301, 650}, {302, 330}, {303, 170}};
+    for (auto [id, width] : banners) {
+        const QByteArray bytes = kv::viewer::LoadImageResource(id);
+        ASSERT_GT(bytes.size(), 4);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);  // a JPEG file
+        EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xD8);
+        const QImage picture = kv::viewer::DecodeJpegPicture(bytes);
+        EXPECT_EQ(picture.size(), QSize(width, 36)) << id;
+    }
+    EXPECT_TRUE(kv::viewer::LoadImageResource(304).isEmpty());
+    EXPECT_TRUE(kv::viewer::DecodeJpegPicture(QByteArray("\xFF\xD8 not really", 14)).isNull());
+
+    for (int id : {kv::viewer::IDC_HAND, kv::viewer::IDC_ZOOM}) {
+        const auto cursor = kv::viewer::LoadCursorResource(id);
+        ASSERT_TRUE(cursor.has_value()) << id;
+        EXPECT_EQ(cursor->pixmap().size(), QSize(32, 32));
+    }
+    EXPECT_FALSE(kv::viewer::LoadCursorResource(236).has_value());
+}
+
+TEST(StringTables, TextsAreExactAndLanguagesChooseThem)
+{
+    using namespace kv::viewer;
+    EXPECT_STREQ(LoadString(1003), "This user doesn't have control right.");
+    EXPECT_STREQ(LoadString(1004), "After a while,\nplease access again.");
+    EXPECT_STREQ(LoadString(1006), "Protected object. This object is protected.");
+    EXPECT_STREQ(LoadString(1007), "Can not connect.");
+    EXPECT_STREQ(LoadString(1010), " Digital zoom");
+    EXPECT_STREQ(LoadString(1024), "Realm:          Orvel Network Camera");
+    EXPECT_EQ(std::strlen("Realm:") + 10, std::string(LoadString(1024)).find('O'));
+    EXPECT_STREQ(LoadString(1025), "Can not connect");
+    EXPECT_EQ(LoadString(1002), nullptr);
+    std::set<int> ids;
+    for (const auto& e : StringTable())
+        EXPECT_TRUE(ids.insert(e.id).second) << e.id;
+
+    // Languages 1..3 read the table, anything else keeps the template.
+    EXPECT_STREQ(TextForLanguage(1, IDS_REALM, "Mode"), "Realm:          Orvel Network Camera");
+    EXPECT_STREQ(TextForLanguage(3, IDS_PASSWORD_CAPTION, dialog104::kCaption), "Enter Network Password");
+    EXPECT_STREQ(TextForLanguage(0, IDS_REALM, "Mode"), "Mode");
+    EXPECT_STREQ(TextForLanguage(4, IDS_PASSWORD_CAPTION, dialog104::kCaption), "Input Internet Password");
+    EXPECT_STREQ(TemplateTextOf(dialog104::Texts(), 230), "Mode");
+    EXPECT_STREQ(TemplateTextOf(dialog102::Texts(), 204), " Pan/Tilt");
+
+    EXPECT_STREQ(kv::motion::LoadString(201), "Can not connect !");
+    EXPECT_STREQ(kv::motion::LoadString(203), "Device is busy, please try again later.");
+    EXPECT_STREQ(kv::motion::LoadString(204), "Protected object. This object is protected.");
+    EXPECT_STREQ(kv::motion::TemplateTextOf(kv::motion::dialog201::Texts(), 219), "Slider2");
+}
+
+TEST(QtLayer, DialogUnitsConvertAtOneAndAHalfByOneAndFiveEighths)
+{
+    EXPECT_EQ(kv::ui::DluToPixelX(580), 870);
+    EXPECT_EQ(kv::ui::DluToPixelY(400), 650);
+    EXPECT_EQ(kv::ui::DluToPixelX(205), 308);  // 307.5 rounds up
+    EXPECT_EQ(kv::ui::DluToPixelY(119), 193);  // 193.375
+    EXPECT_EQ(kv::ui::DluToPixelX(-3), -5);    // halves away from zero
+    EXPECT_EQ(kv::ui::DluRect(47, 95, 50, 14), QRect(71, 154, 75, 23));
+}
+
+TEST(QtLayer, MessagesPostedFromAnotherThreadArriveAndStopAfterTheWindowDies)
+{
+    kvtest::App();
+    auto window = std::make_unique<kvtest::RecordingWindow>();
+    kv::ui::CQtMessageTarget target(window.get());
+    std::thread worker([&] {
+        target.PostMessage(kv::WM_DISPLAY_OPENED, 0, 0);
+        target.PostMessage(kv::WM_PLAYER_RESULT, 310, 0);
+    });
+    worker.join();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(window->posted.size(), 2u);
+    EXPECT_EQ(window->posted[0].message, 0x1B01);
+    EXPECT_EQ(window->posted[1].message, 0x1B00);
+    EXPECT_EQ(window->posted[1].wParam, 310);
+
+    window.reset();
+    EXPECT_FALSE(target.IsAttached());
+    std::thread late([&] { target.PostMessage(kv::WM_AUDIO_OPENED, 0, 0); });  // dropped, not a crash
+    late.join();
+    QCoreApplication::sendPostedEvents();
+}
+
+TEST(QtLayer, WindowTimersTickByIdAndRestart)
+{
+    kvtest::App();
+    QObject owner;
+    std::vector<int> ticks;
+    kv::ui::CWindowTimers timers(&owner, [&](int id) { ticks.push_back(id); });
+    timers.SetTimer(1005, 20);
+    timers.SetTimer(1001, 1000);
+    QTest::qWait(110);
+    EXPECT_GE(std::count(ticks.begin(), ticks.end(), 1005), 2);
+    EXPECT_EQ(std::count(ticks.begin(), ticks.end(), 1001), 0);
+    EXPECT_TRUE(timers.KillTimer(1005));
+    EXPECT_FALSE(timers.KillTimer(1005));
+    EXPECT_FALSE(timers.IsRunning(1005));
+    EXPECT_TRUE(timers.IsRunning(1001));
+    EXPECT_FALSE(timers.KillTimer(42));
+}
+
+TEST(QtLayer, FrameSinkPaintsTheNewestPictureAndRefusesMalformedBlocks)
+{
+    kvtest::App();
+    QWidget widget;
+    widget.resize(100, 80);
+    kv::ui::CQtFrameSink sink(&widget);
+
+    // 2x2 picture, bottom-up: bottom row blue, green; top row red, white.
+    std::vector<std::uint8_t> dib(40 + 2 * 8, 0);
+    auto put32 = [&](int at, std::int32_t v) { std::memcpy(&dib[at], &v, 4); };
+    put32(0, 40);
+    put32(4, 2);
+    put32(8, 2);
+    dib[12] = 1;
+    dib[14] = 24;
+    const std::uint8_t rows[2][6] = {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 255, 255, 255}};
+    std::memcpy(&dib[40], rows[0], 6);
+    std::memcpy(&dib[48], rows[1], 6);
+
+    std::thread worker([&] { EXPECT_TRUE(sink.Present(dib, {0, 0, 2, 2}, {10, 10, 20, 20})); });
+    worker.join();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_TRUE(sink.HasFrame());
+    QImage canvas(100, 80, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    {
+        QPainter p(&canvas);
+        EXPECT_TRUE(sink.Paint(p));
+    }
+    EXPECT_EQ(canvas.pixelColor(12, 12), QColor(Qt::red));    // top-left
+    EXPECT_EQ(canvas.pixelColor(12, 27), QColor(Qt::blue));   // bottom-left
+    EXPECT_EQ(canvas.pixelColor(27, 27), QColor(Qt::green));  // bottom-right
+    EXPECT_EQ(canvas.pixelColor(5, 5), QColor(Qt::black));
+
+    std::vector<std::uint8_t> shortBlock(dib.begin(), dib.end() - 1);
+    EXPECT_FALSE(sink.Present(shortBlock, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    std::vector<std::uint8_t> eightBit = dib;
+    eightBit[14] = 8;
+    EXPECT_FALSE(sink.Present(eightBit, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    std::vector<std::uint8_t> huge = dib;
+    const std::int32_t wide = 0x7FFFFFFF;
+    std::memcpy(&huge[4], &wide, 4);
+    EXPECT_FALSE(sink.Present(huge, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    EXPECT_EQ(sink.LastDestination(), QRect(10, 10, 20, 20));  // the good picture stays
+    sink.Clear();
+    EXPECT_FALSE(sink.HasFrame());
+}
