@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!probe.Decode(data, length, CXIMAGE_FORMAT_BMP))
         return 0;
     // Keep the fuzzer's memory bounded: the dimensions alone may ask for gigabytes.
-    if (static_cast<std::uint64_t>(probe.GetWidth()) * probe.GetHeight() > (1u << 22))
+    if (static_cast<std::uint64_t>(probe.GetWidth()) * probe.GetHeight() > (1u << 18))
         return 0;
     CxImage image;
     if (image.Decode(data, length, CXIMAGE_FORMAT_BMP)) {

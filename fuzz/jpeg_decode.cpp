@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     probe.SetEscape(-1);
     if (!probe.Decode(data, length, CXIMAGE_FORMAT_JPG))
         return 0;
-    if (static_cast<std::uint64_t>(probe.GetWidth()) * probe.GetHeight() > (1u << 22))
+    if (static_cast<std::uint64_t>(probe.GetWidth()) * probe.GetHeight() > (1u << 18))
         return 0;
     CxImage image;
     // The last byte picks a few decoder options so those paths are reached too.
