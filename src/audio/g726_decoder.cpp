@@ -58,14 +58,16 @@ int StepSize(const G726_state& s) noexcept
 {
     if (s.ap >= 256)
         return s.yu;
-    int y = s.yl >> 6;
-    const int dif = s.yu - y;
-    const int al = s.ap >> 2;
+    // Wide arithmetic and a loose bound: a valid state keeps y within 544..5120, and nothing a
+    // caller leaves in the state can overflow what follows.
+    std::int64_t y = s.yl >> 6;
+    const std::int64_t dif = s.yu - y;
+    const std::int64_t al = s.ap >> 2;
     if (dif > 0)
         y += (dif * al) >> 6;
     else if (dif < 0)
         y += (dif * al + 0x3F) >> 6;
-    return y;
+    return static_cast<int>(std::clamp<std::int64_t>(y, -(1 << 24), 1 << 24));
 }
 
 // ADDA + ANTILOG: the magnitude of the quantized difference.
