@@ -108,9 +108,12 @@ EOF
 import re, sys
 frames = []
 mv4 = False
+intra_in_p = 0
+ptype = False
 for line in open(sys.argv[1], errors="replace"):
     if "New frame, type:" in line:
         frames.append(set())
+        ptype = line.rstrip().endswith("P")
         continue
     m = re.match(r"\[mpeg4 @ [^\]]*\] ( *\d+.*)$", line)
     if not m or not frames:
@@ -118,9 +121,13 @@ for line in open(sys.argv[1], errors="replace"):
     for qp, kind in re.findall(r"(\d+)([^\d\s]*)", m.group(1)):
         frames[-1].add(int(qp))
         mv4 = mv4 or "+" in kind
+        # intra macroblocks print as i/I, or A when AC prediction is on
+        if ptype and kind[:1] in ("i", "I", "A"):
+            intra_in_p += 1
 dq = sum(1 for f in frames if len(f) > 1)
 qs = sorted(set().union(*frames)) if frames else []
-print("dquant_pictures=%d mb_quants=%s..%s mv4=%s" % (dq, qs[0] if qs else "-", qs[-1] if qs else "-", "yes" if mv4 else "no"))
+print("dquant_pictures=%d mb_quants=%s..%s mv4=%s intra_mbs_in_P=%d" % (
+    dq, qs[0] if qs else "-", qs[-1] if qs else "-", "yes" if mv4 else "no", intra_in_p))
 EOF
 )
   if [ -n "$MVCHECK" ]; then
