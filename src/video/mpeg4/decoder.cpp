@@ -31,14 +31,6 @@ int BitsFor(int resolution)
 int DeblockStrengthForTesting() { return g_deblockStrength.load(); }
 void SetDeblockStrengthForTesting(int s) { g_deblockStrength.store(s); }
 
-template <typename T>
-bool Buffer<T>::Allocate(size_t count)
-{
-    data.reset(new (std::nothrow) T[count]());
-    size = data ? count : 0;
-    return data != nullptr;
-}
-
 Decoder::Decoder(const ModuleProfile& profile)
     : profile_(profile), idct_(profile.lowPrecisionIdct ? IdctLow : IdctHigh), vlc_(Tables())
 {
@@ -58,35 +50,40 @@ bool Decoder::AllocateBuffers()
     const size_t w = static_cast<size_t>(profile_.decoderMaxWidth);
     const size_t h = static_cast<size_t>(profile_.decoderMaxHeight);
     const size_t mbs = ((w + 15) / 16) * ((h + 15) / 16);
-    return curY_.Allocate(w * h) && curU_.Allocate(w / 2 * (h / 2)) && curV_.Allocate(w / 2 * (h / 2)) &&
-           refY_.Allocate((w + 2 * kLumaBorder) * (h + 2 * kLumaBorder)) &&
-           refU_.Allocate((w / 2 + 2 * kChromaBorder) * (h / 2 + 2 * kChromaBorder)) &&
-           refV_.Allocate((w / 2 + 2 * kChromaBorder) * (h / 2 + 2 * kChromaBorder)) &&
-           enlarge_.Allocate(2 * w * 2 * h) && (!profile_.postFilter || filtered_.Allocate(w * h)) &&
+    for (auto& picture : planes_) {
+        if (!picture[0].Allocate((w + 2 * kLumaBorder) * (h + 2 * kLumaBorder)))
+            return false;
+        for (int p = 1; p <= 2; ++p)
+            if (!picture[p].Allocate((w / 2 + 2 * kChromaBorder) * (h / 2 + 2 * kChromaBorder)))
+                return false;
+    }
+    return enlarge_.Allocate(2 * w * 2 * h) && (!profile_.postFilter || filtered_.Allocate(w * h)) &&
            mbInfo_.Allocate(mbs) && motion_.Allocate(mbs);
 }
 
 // Macroblocks cover the picture, the last row and column reaching past its edge when the
-// size is not a multiple of 16; the internal planes are laid out for whole macroblocks
-// (the module maxima are multiples of 16, so they fit the buffers).
+// size is not a multiple of 16; the planes are laid out for whole macroblocks (the module
+// maxima are multiples of 16, so they fit the buffers).
 void Decoder::SetGeometry(int width, int height)
 {
     width_ = width;
     height_ = height;
     mbCols_ = (width + 15) / 16;
     mbRows_ = (height + 15) / 16;
-    curStride_ = mbCols_ * 16;
-    curChromaStride_ = mbCols_ * 8;
-    refStride_ = curStride_ + 2 * kLumaBorder;
-    refChromaStride_ = curChromaStride_ + 2 * kChromaBorder;
+    stride_ = mbCols_ * 16 + 2 * kLumaBorder;
+    cstride_ = mbCols_ * 8 + 2 * kChromaBorder;
+}
+
+uint8_t* Decoder::Origin(int picture, int plane) const
+{
+    if (plane == 0)
+        return planes_[picture][0].get() + kLumaBorder * stride_ + kLumaBorder;
+    return planes_[picture][plane].get() + kChromaBorder * cstride_ + kChromaBorder;
 }
 
 int Decoder::ReferencePixel(int plane, int x, int y) const
 {
-    if (plane == 0)
-        return refY_.get()[static_cast<ptrdiff_t>(y + kLumaBorder) * refStride_ + x + kLumaBorder];
-    const uint8_t* p = plane == 1 ? refU_.get() : refV_.get();
-    return p[static_cast<ptrdiff_t>(y + kChromaBorder) * refChromaStride_ + x + kChromaBorder];
+    return Ref(plane)[static_cast<ptrdiff_t>(y) * (plane ? cstride_ : stride_) + x];
 }
 
 // ---------------------------------------------------------------------------------------
@@ -245,11 +242,11 @@ int Decoder::Decode(DECODER& record, uint8_t* output, const uint8_t* input, int*
             return finish(false);
     }
 
+    // A failed picture leaves the reference as it was; the next picture overwrites every
+    // macroblock of the other buffer again.
     const VopResult result = DecodeVop();
-    if (result == VopResult::Failed) {
-        RestoreCurrentFromReference();
+    if (result == VopResult::Failed)
         return finish(false);
-    }
 
     // Trailing stuffing: the rest of a partly read byte, or a whole stuffing byte when the
     // data ended on a byte boundary.
@@ -258,8 +255,10 @@ int Decoder::Decode(DECODER& record, uint8_t* output, const uint8_t* input, int*
     if (bits % 8 == 0 && bits > 0 && input[bits / 8 - 1] != 0)
         end = std::min(end + 1, static_cast<size_t>(size));
 
-    if (result == VopResult::Decoded)
-        UpdateReference();
+    if (result == VopResult::Decoded) {
+        PadCurrent();
+        cur_ = 1 - cur_; // the new picture becomes the reference
+    }
     if (headers)
         record.expectHeaders = 0;
     const bool filter = profile_.postFilter && record.postFilter != 0;
@@ -337,37 +336,20 @@ Decoder::VopResult Decoder::DecodeVop()
 // The reference holds every decoded macroblock, also the rows and columns past the picture
 // edge when the size is not a multiple of 16: the encoder predicts from that same area, and
 // the border repeats its edge pixels.
-void Decoder::UpdateReference()
+void Decoder::PadCurrent()
 {
-    uint8_t* refY = refY_.get() + kLumaBorder * refStride_ + kLumaBorder;
-    uint8_t* refU = refU_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    uint8_t* refV = refV_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    CopyAndPad(curY_.get(), curStride_, mbCols_ * 16, mbRows_ * 16, refY, refStride_, kLumaBorder, kLumaBorder);
-    CopyAndPad(curU_.get(), curChromaStride_, mbCols_ * 8, mbRows_ * 8, refU, refChromaStride_, kChromaBorder, kChromaBorder);
-    CopyAndPad(curV_.get(), curChromaStride_, mbCols_ * 8, mbRows_ * 8, refV, refChromaStride_, kChromaBorder, kChromaBorder);
-}
-
-// A failed call may have written part of the current picture; put the last good picture
-// back so that not-coded macroblocks of the next picture show what the reference holds.
-void Decoder::RestoreCurrentFromReference()
-{
-    const uint8_t* refY = refY_.get() + kLumaBorder * refStride_ + kLumaBorder;
-    const uint8_t* refU = refU_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    const uint8_t* refV = refV_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    for (int y = 0; y < mbRows_ * 16; ++y)
-        std::memcpy(curY_.get() + y * curStride_, refY + y * refStride_, static_cast<size_t>(curStride_));
-    for (int y = 0; y < mbRows_ * 8; ++y) {
-        std::memcpy(curU_.get() + y * curChromaStride_, refU + y * refChromaStride_, static_cast<size_t>(curChromaStride_));
-        std::memcpy(curV_.get() + y * curChromaStride_, refV + y * refChromaStride_, static_cast<size_t>(curChromaStride_));
-    }
+    PadBorders(Cur(0), stride_, mbCols_ * 16, mbRows_ * 16, kLumaBorder);
+    PadBorders(Cur(1), cstride_, mbCols_ * 8, mbRows_ * 8, kChromaBorder);
+    PadBorders(Cur(2), cstride_, mbCols_ * 8, mbRows_ * 8, kChromaBorder);
 }
 
 void Decoder::WriteOutput(DECODER& record, uint8_t* output, VopType type, bool filter)
 {
     (void)record;
+    // The picture just decoded (or the repeated one) is the reference now.
     const int w = width_, h = height_, cw = w / 2, ch = h / 2;
-    const uint8_t* y = curY_.get();
-    int yStride = curStride_;
+    const uint8_t* y = Ref(0);
+    int yStride = stride_;
     if (filter) {
         // The filter improves the displayed picture only; the reference keeps what the
         // encoder predicted from.
@@ -391,16 +373,16 @@ void Decoder::WriteOutput(DECODER& record, uint8_t* output, VopType type, bool f
         uint8_t* out = output;
         for (int r = 0; r < h; ++r, out += w)
             std::memcpy(out, y + r * yStride, static_cast<size_t>(w));
-        for (const uint8_t* plane : {curU_.get(), curV_.get()})
+        for (const uint8_t* plane : {Ref(1), Ref(2)})
             for (int r = 0; r < ch; ++r, out += cw)
-                std::memcpy(out, plane + r * curChromaStride_, static_cast<size_t>(cw));
+                std::memcpy(out, plane + r * cstride_, static_cast<size_t>(cw));
         return;
     }
     uint8_t* out = output;
     Enlarge2x(y, yStride, w, h, out, enlarge_.get());
     out += static_cast<size_t>(4) * w * h;
-    for (const uint8_t* plane : {curU_.get(), curV_.get()}) {
-        Enlarge2x(plane, curChromaStride_, cw, ch, out, enlarge_.get());
+    for (const uint8_t* plane : {Ref(1), Ref(2)}) {
+        Enlarge2x(plane, cstride_, cw, ch, out, enlarge_.get());
         out += static_cast<size_t>(4) * cw * ch;
     }
 }

@@ -10,7 +10,9 @@
 #include "video/mpeg4/vlc.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <type_traits>
 
 struct DECODER;
 
@@ -19,7 +21,7 @@ namespace kv::mpeg4 {
 // What later blocks predict from: the reconstructed DC and the quantised levels of the first
 // row (positions 1-7) and first column (positions 8, 16, ... 56) after prediction.
 struct BlockPrediction {
-    int16_t dc;
+    int32_t dc;
     int16_t row[7];
     int16_t col[7];
 };
@@ -42,12 +44,22 @@ struct MotionInfo {
 
 enum class VopType { I = 0, P = 1, B = 2, S = 3 };
 
-// Plain buffer that stays put: allocated once, zero-filled, never resized.
+// Plain buffer that stays put: allocated once, zero-filled, never resized. calloc lets the
+// system hand out zero pages lazily, so creating a decoder for a large maximum stays cheap.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
 template <typename T>
 struct Buffer {
-    std::unique_ptr<T[]> data;
+    static_assert(std::is_trivial_v<T>);
+    std::unique_ptr<T, FreeDeleter> data;
     size_t size = 0;
-    bool Allocate(size_t count);
+    bool Allocate(size_t count)
+    {
+        data.reset(static_cast<T*>(std::calloc(count, sizeof(T))));
+        size = data ? count : 0;
+        return data != nullptr;
+    }
     T* get() const { return data.get(); }
 };
 
@@ -92,10 +104,15 @@ private:
     MotionVector PredictVector(int mx, int my, int block) const;
     void PredictMacroblock(int mx, int my, bool fourVectors);
     void Dequantise(bool intra, int q, int dcScaler);
-    bool MarkBlockOverrun();
+    void ClearBlock();
 
-    void UpdateReference();
-    void RestoreCurrentFromReference();
+    void CopyFromReference(int mx, int my);
+    void PadCurrent();
+    // Top-left picture sample of plane 0 (Y), 1 (U) or 2 (V) of the picture being decoded
+    // and of the reference; both share the layout below.
+    uint8_t* Cur(int plane) const { return Origin(cur_, plane); }
+    const uint8_t* Ref(int plane) const { return Origin(1 - cur_, plane); }
+    uint8_t* Origin(int picture, int plane) const;
     void WriteOutput(DECODER& record, uint8_t* output, VopType type, bool filter);
 
     const ModuleProfile& profile_;
@@ -113,8 +130,9 @@ private:
 
     // Geometry derived from width_ and height_
     int mbCols_ = 0, mbRows_ = 0;
-    int curStride_ = 0, curChromaStride_ = 0;
-    int refStride_ = 0, refChromaStride_ = 0;
+    // Row strides of the luma and chroma planes: the macroblock area plus a border of 32
+    // (luma) or 16 (chroma) samples on each side.
+    int stride_ = 0, cstride_ = 0;
 
     // Current VOP
     VopType vopType_ = VopType::I;
@@ -124,11 +142,14 @@ private:
     int fcode_ = 1;
 
     // Block scratch: coefficients in raster order and which of them are non-zero.
-    alignas(16) int32_t block_[64] = {};
+    alignas(32) int32_t block_[64] = {};
+    alignas(32) int32_t pixels_[64] = {};
     uint64_t nonZero_ = 0;
 
-    Buffer<uint8_t> curY_, curU_, curV_;
-    Buffer<uint8_t> refY_, refU_, refV_;
+    // Two pictures, each Y, U, V with borders: one is decoded while the other is the
+    // reference; they trade places after every decoded picture.
+    Buffer<uint8_t> planes_[2][3];
+    int cur_ = 0;
     Buffer<uint8_t> enlarge_;
     Buffer<uint8_t> filtered_;
     Buffer<MacroblockInfo> mbInfo_;

@@ -7,11 +7,13 @@
 
 namespace kv::mpeg4 {
 
-// Transforms block (raster order) in place; results are not clamped.
-void IdctHigh(int32_t block[64]);
-void IdctLow(int32_t block[64]);
+// Transforms in (raster order) into out; results are not clamped. in and out may be the
+// same block. Arithmetic is 32-bit with wrap-around, so even hostile coefficients give a
+// defined (if meaningless) result.
+void IdctHigh(const int32_t in[64], int32_t out[64]);
+void IdctLow(const int32_t in[64], int32_t out[64]);
 
-using IdctFunction = void (*)(int32_t block[64]);
+using IdctFunction = void (*)(const int32_t in[64], int32_t out[64]);
 
 // Writes the clamped (0 ... 255) result, or adds it to what dst holds and clamps.
 void PutBlock(const int32_t block[64], uint8_t* dst, int stride);

@@ -104,7 +104,7 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
             bits &= bits - 1;
             const int level = block_[pos];
             if (intra && pos == 0) {
-                block_[0] = level * dcScaler;
+                block_[0] = Clamp12(level * dcScaler);
                 continue;
             }
             if (level == 0)
@@ -122,7 +122,7 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
         const int level = block_[pos];
         int c;
         if (intra && pos == 0)
-            c = level * dcScaler;
+            c = Clamp12(level * dcScaler);
         else if (intra)
             c = Clamp12(level * matrix[pos] * q / 8);
         else if (level == 0)
@@ -138,6 +138,14 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
         block_[63] ^= 1;
         nonZero_ |= uint64_t{1} << 63;
     }
+}
+
+// Zeroes the coefficients the last block set, ready for the next one.
+void Decoder::ClearBlock()
+{
+    for (uint64_t bits = nonZero_; bits; bits &= bits - 1)
+        block_[__builtin_ctzll(bits)] = 0;
+    nonZero_ = 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -209,16 +217,16 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
         }
     }
     BlockPrediction& keep = self.block[b];
-    keep.dc = static_cast<int16_t>(block_[0] * scaler);
+    keep.dc = block_[0] * scaler;
     for (int k = 0; k < 7; ++k) {
         keep.row[k] = static_cast<int16_t>(block_[k + 1]);
         keep.col[k] = static_cast<int16_t>(block_[(k + 1) * 8]);
     }
 
     Dequantise(true, q, scaler);
-    idct_(block_);
-    PutBlock(block_, dst, stride);
-    std::memset(block_, 0, sizeof block_);
+    idct_(block_, pixels_);
+    PutBlock(pixels_, dst, stride);
+    ClearBlock();
     return true;
 }
 
@@ -227,15 +235,15 @@ bool Decoder::DecodeIntraMacroblock(int mx, int my, int cbpc, int cbpy, bool acP
     MacroblockInfo& self = mbInfo_.get()[my * mbCols_ + mx];
     self.intra = 1;
     self.quant = static_cast<uint8_t>(quant_);
-    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
-    const int cOff = my * 8 * curChromaStride_ + mx * 8;
+    uint8_t* y = Cur(0) + my * 16 * stride_ + mx * 16;
+    const int cOff = my * 8 * cstride_ + mx * 8;
     for (int b = 0; b < 4; ++b) {
-        uint8_t* dst = y + (b >> 1) * 8 * curStride_ + (b & 1) * 8;
-        if (!DecodeIntraBlock(mx, my, b, (cbpy >> (3 - b)) & 1, acPred, dst, curStride_))
+        uint8_t* dst = y + (b >> 1) * 8 * stride_ + (b & 1) * 8;
+        if (!DecodeIntraBlock(mx, my, b, (cbpy >> (3 - b)) & 1, acPred, dst, stride_))
             return false;
     }
-    return DecodeIntraBlock(mx, my, 4, (cbpc >> 1) & 1, acPred, curU_.get() + cOff, curChromaStride_) &&
-           DecodeIntraBlock(mx, my, 5, cbpc & 1, acPred, curV_.get() + cOff, curChromaStride_);
+    return DecodeIntraBlock(mx, my, 4, (cbpc >> 1) & 1, acPred, Cur(1) + cOff, cstride_) &&
+           DecodeIntraBlock(mx, my, 5, cbpc & 1, acPred, Cur(2) + cOff, cstride_);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -247,9 +255,9 @@ bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
     if (!DecodeCoefficients(false, kZigzagScan, 0))
         return false;
     Dequantise(false, quant_, 0);
-    idct_(block_);
-    AddBlock(block_, dst, stride);
-    std::memset(block_, 0, sizeof block_);
+    idct_(block_, pixels_);
+    AddBlock(pixels_, dst, stride);
+    ClearBlock();
     return true;
 }
 
@@ -322,14 +330,14 @@ bool Decoder::DecodeVector(MotionVector pred, MotionVector& out)
 void Decoder::PredictMacroblock(int mx, int my, bool fourVectors)
 {
     const MotionInfo& mi = motion_.get()[my * mbCols_ + mx];
-    const uint8_t* refY = refY_.get() + kLumaBorder * refStride_ + kLumaBorder;
-    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
+    const uint8_t* refY = Ref(0);
+    uint8_t* y = Cur(0) + my * 16 * stride_ + mx * 16;
     // Positions are clamped so that every fetched sample lies in the reference border;
     // beyond it the border would only repeat itself.
     auto lumaBlock = [&](int px, int py, MotionVector v, int size, uint8_t* dst) {
         const int hx = std::clamp(2 * px + v.x, -2 * kLumaBorder, 2 * (width_ - size) + 2 * kLumaBorder);
         const int hy = std::clamp(2 * py + v.y, -2 * kLumaBorder, 2 * (height_ - size) + 2 * kLumaBorder);
-        PredictBlock(dst, curStride_, refY, refStride_, hx, hy, size, rounding_);
+        PredictBlock(dst, stride_, refY, stride_, hx, hy, size, rounding_);
     };
     int cvx, cvy;
     if (!fourVectors) {
@@ -345,7 +353,7 @@ void Decoder::PredictMacroblock(int mx, int my, bool fourVectors)
         int sx = 0, sy = 0;
         for (int b = 0; b < 4; ++b) {
             const int bx = mx * 16 + (b & 1) * 8, by = my * 16 + (b >> 1) * 8;
-            lumaBlock(bx, by, mi.mv[b], 8, y + (b >> 1) * 8 * curStride_ + (b & 1) * 8);
+            lumaBlock(bx, by, mi.mv[b], 8, y + (b >> 1) * 8 * stride_ + (b & 1) * 8);
             sx += mi.mv[b].x;
             sy += mi.mv[b].y;
         }
@@ -359,11 +367,22 @@ void Decoder::PredictMacroblock(int mx, int my, bool fourVectors)
     }
     const int hx = std::clamp(2 * (mx * 8) + cvx, -2 * kChromaBorder, width_ - 16 + 2 * kChromaBorder);
     const int hy = std::clamp(2 * (my * 8) + cvy, -2 * kChromaBorder, height_ - 16 + 2 * kChromaBorder);
-    const int cOff = my * 8 * curChromaStride_ + mx * 8;
-    const uint8_t* refU = refU_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    const uint8_t* refV = refV_.get() + kChromaBorder * refChromaStride_ + kChromaBorder;
-    PredictBlock(curU_.get() + cOff, curChromaStride_, refU, refChromaStride_, hx, hy, 8, rounding_);
-    PredictBlock(curV_.get() + cOff, curChromaStride_, refV, refChromaStride_, hx, hy, 8, rounding_);
+    const int cOff = my * 8 * cstride_ + mx * 8;
+    const uint8_t* refU = Ref(1);
+    const uint8_t* refV = Ref(2);
+    PredictBlock(Cur(1) + cOff, cstride_, refU, cstride_, hx, hy, 8, rounding_);
+    PredictBlock(Cur(2) + cOff, cstride_, refV, cstride_, hx, hy, 8, rounding_);
+}
+
+void Decoder::CopyFromReference(int mx, int my)
+{
+    const ptrdiff_t y = static_cast<ptrdiff_t>(my) * 16 * stride_ + mx * 16;
+    const ptrdiff_t c = static_cast<ptrdiff_t>(my) * 8 * cstride_ + mx * 8;
+    for (int r = 0; r < 16; ++r)
+        std::memcpy(Cur(0) + y + r * stride_, Ref(0) + y + r * stride_, 16);
+    for (int p = 1; p <= 2; ++p)
+        for (int r = 0; r < 8; ++r)
+            std::memcpy(Cur(p) + c + r * cstride_, Ref(p) + c + r * cstride_, 8);
 }
 
 bool Decoder::DecodeMacroblockP(int mx, int my)
@@ -372,10 +391,11 @@ bool Decoder::DecodeMacroblockP(int mx, int my)
     MotionInfo& mi = motion_.get()[my * mbCols_ + mx];
     int mcbpc;
     for (;;) {
-        if (br_.ReadBit()) { // not coded: the previous picture stays in place
+        if (br_.ReadBit()) { // not coded: the previous picture at this place
             self.intra = 0;
             self.quant = static_cast<uint8_t>(quant_);
             mi = MotionInfo{};
+            CopyFromReference(mx, my);
             return true;
         }
         if (!vlc_.mcbpcInter.Decode(br_, mcbpc) || br_.Exhausted())
@@ -417,15 +437,15 @@ bool Decoder::DecodeMacroblockP(int mx, int my)
         return false;
     PredictMacroblock(mx, my, four);
 
-    uint8_t* y = curY_.get() + my * 16 * curStride_ + mx * 16;
+    uint8_t* y = Cur(0) + my * 16 * stride_ + mx * 16;
     for (int b = 0; b < 4; ++b)
         if ((cbpy >> (3 - b)) & 1)
-            if (!DecodeInterBlock(y + (b >> 1) * 8 * curStride_ + (b & 1) * 8, curStride_))
+            if (!DecodeInterBlock(y + (b >> 1) * 8 * stride_ + (b & 1) * 8, stride_))
                 return false;
-    const int cOff = my * 8 * curChromaStride_ + mx * 8;
-    if ((cbpc & 2) && !DecodeInterBlock(curU_.get() + cOff, curChromaStride_))
+    const int cOff = my * 8 * cstride_ + mx * 8;
+    if ((cbpc & 2) && !DecodeInterBlock(Cur(1) + cOff, cstride_))
         return false;
-    if ((cbpc & 1) && !DecodeInterBlock(curV_.get() + cOff, curChromaStride_))
+    if ((cbpc & 1) && !DecodeInterBlock(Cur(2) + cOff, cstride_))
         return false;
     return true;
 }

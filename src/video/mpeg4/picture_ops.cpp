@@ -7,23 +7,20 @@
 
 namespace kv::mpeg4 {
 
-void CopyAndPad(const uint8_t* src, int srcStride, int width, int height, uint8_t* refOrigin,
-                int refStride, int border, int rowsBelow)
+void PadBorders(uint8_t* origin, int stride, int width, int height, int border)
 {
-    const int right = refStride - border - width; // columns right of the picture
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = refOrigin + static_cast<ptrdiff_t>(y) * refStride;
-        std::memcpy(row, src + static_cast<ptrdiff_t>(y) * srcStride, static_cast<size_t>(width));
+        uint8_t* row = origin + static_cast<ptrdiff_t>(y) * stride;
         std::memset(row - border, row[0], static_cast<size_t>(border));
-        std::memset(row + width, row[width - 1], static_cast<size_t>(right));
+        std::memset(row + width, row[width - 1], static_cast<size_t>(border));
     }
-    const uint8_t* top = refOrigin - border;
-    const uint8_t* bottom = refOrigin - border + static_cast<ptrdiff_t>(height - 1) * refStride;
-    for (int y = 1; y <= border; ++y)
-        std::memcpy(refOrigin - border - static_cast<ptrdiff_t>(y) * refStride, top, static_cast<size_t>(refStride));
-    for (int y = 1; y <= rowsBelow; ++y)
-        std::memcpy(const_cast<uint8_t*>(bottom) + static_cast<ptrdiff_t>(y) * refStride, bottom,
-                    static_cast<size_t>(refStride));
+    const uint8_t* top = origin - border;
+    const uint8_t* bottom = top + static_cast<ptrdiff_t>(height - 1) * stride;
+    const size_t rowBytes = static_cast<size_t>(width + 2 * border);
+    for (int y = 1; y <= border; ++y) {
+        std::memcpy(origin - border - static_cast<ptrdiff_t>(y) * stride, top, rowBytes);
+        std::memcpy(const_cast<uint8_t*>(bottom) + static_cast<ptrdiff_t>(y) * stride, bottom, rowBytes);
+    }
 }
 
 namespace {

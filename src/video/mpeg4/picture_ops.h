@@ -6,11 +6,10 @@
 
 namespace kv::mpeg4 {
 
-// Copies a width x height plane into the reference at origin (stride refStride) and fills
-// the border: `border` columns on the left, everything right of the picture up to the
-// stride, `border` rows above and `rowsBelow` rows below, each with the nearest edge pixel.
-void CopyAndPad(const uint8_t* src, int srcStride, int width, int height, uint8_t* refOrigin,
-                int refStride, int border, int rowsBelow);
+// Fills the border around a width x height plane at origin (row stride `stride`, which is
+// width + 2 x border): `border` columns left and right and `border` rows above and below,
+// each sample repeating the nearest edge sample.
+void PadBorders(uint8_t* origin, int stride, int width, int height, int border);
 
 // Enlarges a w x h plane to 2w x 2h: even samples are copied, the samples between them are
 // made with the taps -1, 9, 9, -1 (edges repeated). tmp holds 2w x h bytes.
