@@ -1,8 +1,11 @@
 #include "viewer/widgets/password_dlg.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/ui_helpers.h"
@@ -42,6 +45,9 @@ CPasswordDlg::CPasswordDlg(const QString& testUrl, int language, QWidget* parent
     auto makeLabel = [this](int id, int stringId, QRect where) {
         auto* label = new QLabel(Text(m_nLanguage, stringId, id), this);
         kv::ui::SetControlId(label, id);
+        // The template's 8-unit labels are as tall as its own font's lines; the installed
+        // face may need a little more, and the lines below leave room for it.
+        where.setHeight(std::max(where.height(), QFontMetrics(font()).height()));
         label->setGeometry(where);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
