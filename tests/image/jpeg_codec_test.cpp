@@ -361,3 +361,42 @@ TEST(JpegCodec, ImagesDecodeOnSeveralThreadsAtOnce)
 
 } // namespace
 } // namespace kv
+
+namespace kv {
+namespace {
+
+// A stream that accepts a fixed number of bytes and then refuses every write.
+class FullDisk : public CxMemFile {
+public:
+    explicit FullDisk(std::size_t room) : m_room(room) { Open(); }
+    std::size_t Write(const void* buffer, std::size_t size, std::size_t count) override
+    {
+        if (size * count > m_room)
+            return 0;
+        m_room -= size * count;
+        return CxMemFile::Write(buffer, size, count);
+    }
+
+private:
+    std::size_t m_room;
+};
+
+TEST(Encoders, WriteFailuresAreReported)
+{
+    CxImage image;
+    ASSERT_TRUE(image.Create(300, 200, 24, 1));
+    for (long row = 0; row < 200; ++row)
+        for (std::uint32_t i = 0; i < image.GetEffWidth(); ++i)
+            image.RowPointer(row)[i] = static_cast<std::uint8_t>(i * 7 + row * 13);
+    FullDisk jpeg(5000);
+    EXPECT_FALSE(image.Encode(&jpeg, CXIMAGE_FORMAT_JPG));
+    EXPECT_STREQ(image.GetLastError(), "Output file write error --- out of disk space?");
+    FullDisk bmp(100);
+    EXPECT_FALSE(image.Encode(&bmp, CXIMAGE_FORMAT_BMP));
+    EXPECT_STREQ(image.GetLastError(), "Error writing BMP file");
+    FullDisk roomy(1 << 20);
+    EXPECT_TRUE(image.Encode(&roomy, CXIMAGE_FORMAT_JPG));
+}
+
+} // namespace
+} // namespace kv
