@@ -99,8 +99,9 @@ std::array<std::uint8_t, kMjpgHeaderSize> MjpgHeader(const MjpgHeaderFields& f)
 Bytes MjpgChunk(const MjpgHeaderFields& fields, std::span<const std::uint8_t> payload)
 {
     const auto header = MjpgHeader(fields);
-    Bytes out(header.begin(), header.end());
-    PutBytes(out, payload);
+    Bytes out(header.size() + payload.size());
+    std::copy(header.begin(), header.end(), out.begin());
+    std::copy(payload.begin(), payload.end(), out.begin() + static_cast<std::ptrdiff_t>(header.size()));
     return out;
 }
 
