@@ -282,15 +282,15 @@ void Arrow(QPainter& p, QPointF centre, double angleDeg, double length, double h
 void FourWay(QPainter& p, QRectF r, QColor ink)
 {
     const QPointF c = r.center();
-    const double d = std::min(r.width(), r.height()) * 0.30;
+    const double d = std::min(r.width(), r.height()) * 0.5;
     for (int i = 0; i < 4; ++i) {
         const double a = i * 90.0;
-        const QPointF off(d * 0.55 * std::cos(qDegreesToRadians(a)), d * 0.55 * std::sin(qDegreesToRadians(a)));
-        Arrow(p, c + off, a, d * 1.0, 5.0, ink, 1.8);
+        const QPointF off(d * 0.62 * std::cos(qDegreesToRadians(a)), d * 0.62 * std::sin(qDegreesToRadians(a)));
+        Arrow(p, c + off, a, d * 0.75, 5.5, ink, 1.8);
     }
     p.setBrush(ink);
     p.setPen(Qt::NoPen);
-    p.drawEllipse(c, 2.0, 2.0);
+    p.drawEllipse(c, 2.2, 2.2);
 }
 
 void Speaker(QPainter& p, QRectF r, QColor ink, bool on)
