@@ -3,8 +3,8 @@
 // Input: one option byte, then an elementary stream. The stream is cut into access units the
 // way a player hands them over (headers with the first picture, then one VOP each) and fed to
 // a fresh decoder. The option byte picks the IDCT precision, whether the post-filter runs on
-// every picture, and a small or the viewer's maximum picture size (small keeps runs fast and
-// makes size refusals common).
+// every picture, and (rarely: bits 2-4 all set) the viewer's maximum picture size instead of
+// a small one (small keeps runs fast and makes size refusals common).
 #include "mpeg4dec.h"
 #include "video/mpeg4/decoder.h"
 
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     kv::ModuleProfile profile = kv::kKavaroProfile;
     profile.lowPrecisionIdct = options & 1;
     profile.postFilter = (options & 2) != 0;
-    if (!(options & 4)) {
+    if ((options & 0x1C) != 0x1C) {
         profile.decoderMaxWidth = 176;
         profile.decoderMaxHeight = 144;
     }

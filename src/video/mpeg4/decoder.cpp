@@ -12,9 +12,6 @@
 namespace kv::mpeg4 {
 namespace {
 
-constexpr int kLumaBorder = 32;
-constexpr int kChromaBorder = 16;
-
 // Deblocking strength: one running value for the whole module.
 std::atomic<int> g_deblockStrength{0};
 
@@ -72,13 +69,6 @@ void Decoder::SetGeometry(int width, int height)
     mbRows_ = (height + 15) / 16;
     stride_ = mbCols_ * 16 + 2 * kLumaBorder;
     cstride_ = mbCols_ * 8 + 2 * kChromaBorder;
-}
-
-uint8_t* Decoder::Origin(int picture, int plane) const
-{
-    if (plane == 0)
-        return planes_[picture][0].get() + kLumaBorder * stride_ + kLumaBorder;
-    return planes_[picture][plane].get() + kChromaBorder * cstride_ + kChromaBorder;
 }
 
 int Decoder::ReferencePixel(int plane, int x, int y) const

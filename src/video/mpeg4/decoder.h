@@ -44,6 +44,11 @@ struct MotionInfo {
 
 enum class VopType { I = 0, P = 1, B = 2, S = 3 };
 
+// Border around the reference pictures: wide enough that motion compensation never tests
+// picture edges.
+inline constexpr int kLumaBorder = 32;
+inline constexpr int kChromaBorder = 16;
+
 // Plain buffer that stays put: allocated once, zero-filled, never resized. calloc lets the
 // system hand out zero pages lazily, so creating a decoder for a large maximum stays cheap.
 struct FreeDeleter {
@@ -112,7 +117,11 @@ private:
     // and of the reference; both share the layout below.
     uint8_t* Cur(int plane) const { return Origin(cur_, plane); }
     const uint8_t* Ref(int plane) const { return Origin(1 - cur_, plane); }
-    uint8_t* Origin(int picture, int plane) const;
+    uint8_t* Origin(int picture, int plane) const
+    {
+        return plane == 0 ? planes_[picture][0].get() + kLumaBorder * stride_ + kLumaBorder
+                          : planes_[picture][plane].get() + kChromaBorder * cstride_ + kChromaBorder;
+    }
     void WriteOutput(DECODER& record, uint8_t* output, VopType type, bool filter);
 
     const ModuleProfile& profile_;

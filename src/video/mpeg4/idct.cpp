@@ -32,7 +32,7 @@ typedef uint32_t VecU __attribute__((vector_size(32)));
 typedef int32_t VecS __attribute__((vector_size(32)));
 
 inline uint32_t Sar(uint32_t v, int n) { return static_cast<uint32_t>(static_cast<int32_t>(v) >> n); }
-inline VecU Sar(VecU v, int n) { return reinterpret_cast<VecU>(reinterpret_cast<VecS>(v) >> n); }
+inline VecU Sar(const VecU& v, int n) { return reinterpret_cast<VecU>(reinterpret_cast<const VecS&>(v) >> n); }
 
 template <int Bits, bool Rows, typename U>
 inline void Butterfly(const U x[8], U y[8])
@@ -118,12 +118,13 @@ __attribute__((target_clones("avx2", "default"))) void IdctLow(const int32_t in[
 namespace {
 typedef uint8_t Vec8B __attribute__((vector_size(8)));
 
-inline Vec8B ClampRow(VecS v)
+inline void ClampRow(const VecS& in, uint8_t* dst)
 {
     const VecS zero = {}, max = zero + 255;
-    v = v < zero ? zero : v;
+    VecS v = in < zero ? zero : in;
     v = v > max ? max : v;
-    return __builtin_convertvector(v, Vec8B);
+    const Vec8B p = __builtin_convertvector(v, Vec8B);
+    std::memcpy(dst, &p, sizeof p);
 }
 } // namespace
 
@@ -132,8 +133,7 @@ __attribute__((target_clones("avx2", "default"))) void PutBlock(const int32_t bl
     for (int r = 0; r < 8; ++r, dst += stride) {
         VecS v;
         std::memcpy(&v, block + r * 8, sizeof v);
-        const Vec8B p = ClampRow(v);
-        std::memcpy(dst, &p, sizeof p);
+        ClampRow(v, dst);
     }
 }
 
@@ -144,8 +144,7 @@ __attribute__((target_clones("avx2", "default"))) void AddBlock(const int32_t bl
         Vec8B p;
         std::memcpy(&v, block + r * 8, sizeof v);
         std::memcpy(&p, dst, sizeof p);
-        const Vec8B q = ClampRow(v + __builtin_convertvector(p, VecS));
-        std::memcpy(dst, &q, sizeof q);
+        ClampRow(v + __builtin_convertvector(p, VecS), dst);
     }
 }
 

@@ -12,8 +12,6 @@
 namespace kv::mpeg4 {
 namespace {
 
-constexpr int kLumaBorder = 32;
-constexpr int kChromaBorder = 16;
 constexpr int kDquant[4] = {-1, -2, 1, 2};
 
 // Integer division rounding to nearest, halves away from zero.
@@ -378,11 +376,16 @@ void Decoder::CopyFromReference(int mx, int my)
 {
     const ptrdiff_t y = static_cast<ptrdiff_t>(my) * 16 * stride_ + mx * 16;
     const ptrdiff_t c = static_cast<ptrdiff_t>(my) * 8 * cstride_ + mx * 8;
-    for (int r = 0; r < 16; ++r)
-        std::memcpy(Cur(0) + y + r * stride_, Ref(0) + y + r * stride_, 16);
-    for (int p = 1; p <= 2; ++p)
-        for (int r = 0; r < 8; ++r)
-            std::memcpy(Cur(p) + c + r * cstride_, Ref(p) + c + r * cstride_, 8);
+    uint8_t* dst = Cur(0) + y;
+    const uint8_t* src = Ref(0) + y;
+    for (int r = 0; r < 16; ++r, dst += stride_, src += stride_)
+        std::memcpy(dst, src, 16);
+    for (int p = 1; p <= 2; ++p) {
+        dst = Cur(p) + c;
+        src = Ref(p) + c;
+        for (int r = 0; r < 8; ++r, dst += cstride_, src += cstride_)
+            std::memcpy(dst, src, 8);
+    }
 }
 
 bool Decoder::DecodeMacroblockP(int mx, int my)

@@ -30,13 +30,21 @@ inline uint8_t Tap4(int a, int b, int c, int d)
     return static_cast<uint8_t>(std::clamp((-a + 9 * b + 9 * c - d + 8) >> 4, 0, 255));
 }
 
-// One line of n samples (step apart) into 2n samples (dstStep apart).
-inline void EnlargeLine(const uint8_t* s, int step, int n, uint8_t* d, int dstStep)
+// One row of n samples into 2n: the ends use repeated edge samples, the middle needs no
+// index tests.
+void EnlargeRow(const uint8_t* s, int n, uint8_t* d)
 {
-    auto at = [&](int i) { return static_cast<int>(s[std::clamp(i, 0, n - 1) * step]); };
+    auto at = [&](int i) { return static_cast<int>(s[std::clamp(i, 0, n - 1)]); };
     for (int i = 0; i < n; ++i) {
-        d[(2 * i) * dstStep] = s[i * step];
-        d[(2 * i + 1) * dstStep] = Tap4(at(i - 1), at(i), at(i + 1), at(i + 2));
+        d[2 * i] = s[i];
+        if (i == 1 && n > 3) {
+            for (; i < n - 2; ++i) {
+                d[2 * i] = s[i];
+                d[2 * i + 1] = Tap4(s[i - 1], s[i], s[i + 1], s[i + 2]);
+            }
+            d[2 * i] = s[i];
+        }
+        d[2 * i + 1] = Tap4(at(i - 1), at(i), at(i + 1), at(i + 2));
     }
 }
 
@@ -46,9 +54,19 @@ void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, ui
 {
     const int w2 = 2 * w;
     for (int y = 0; y < h; ++y)
-        EnlargeLine(src + static_cast<ptrdiff_t>(y) * srcStride, 1, w, tmp + static_cast<ptrdiff_t>(y) * w2, 1);
-    for (int x = 0; x < w2; ++x)
-        EnlargeLine(tmp + x, w2, h, dst + x, w2);
+        EnlargeRow(src + static_cast<ptrdiff_t>(y) * srcStride, w, tmp + static_cast<ptrdiff_t>(y) * w2);
+    // Columns: whole rows at a time, four source rows around each new one.
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* r0 = tmp + static_cast<ptrdiff_t>(std::max(y - 1, 0)) * w2;
+        const uint8_t* r1 = tmp + static_cast<ptrdiff_t>(y) * w2;
+        const uint8_t* r2 = tmp + static_cast<ptrdiff_t>(std::min(y + 1, h - 1)) * w2;
+        const uint8_t* r3 = tmp + static_cast<ptrdiff_t>(std::min(y + 2, h - 1)) * w2;
+        uint8_t* even = dst + static_cast<ptrdiff_t>(2 * y) * w2;
+        uint8_t* odd = even + w2;
+        std::memcpy(even, r1, static_cast<size_t>(w2));
+        for (int x = 0; x < w2; ++x)
+            odd[x] = Tap4(r0[x], r1[x], r2[x], r3[x]);
+    }
 }
 
 void DeblockLine(uint8_t* p, int step, int qp)
