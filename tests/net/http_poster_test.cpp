@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -95,7 +96,8 @@ TEST_F(PosterLoopback, RequestFailsCleanlyWithoutAUsableUrl)
     CHttpPoster noUrl;
     EXPECT_FALSE(noUrl.Request(text, nullptr, false, "", ""));
     EXPECT_EQ(noUrl.LastError(), -1);
-    for (const char* bad : {"", "not a url", "ftp://127.0.0.1/x", "http://", "file:///etc/passwd", "//127.0.0.1/x"}) {
+    for (const char* bad : {"", "not a url", "ftp://127.0.0.1/x", "http://", "file:///etc/passwd", "//127.0.0.1/x",
+                            "http://127.0.0.1/a\r\nX-Injected: 1", "http://127.0.0.1:99999/"}) {
         CHttpPoster poster;
         EXPECT_FALSE(poster.Request(text, bad, false, "u", "p")) << bad;
         EXPECT_NE(poster.LastError(), 0) << bad;
@@ -111,7 +113,8 @@ TEST_F(PosterLoopback, OneObjectServesOneRequest)
     ASSERT_TRUE(poster.Request(text, server.Url("/text").c_str(), false, "", ""));
     EXPECT_EQ(text, "hello");
     EXPECT_FALSE(poster.Request(text, server.Url("/text").c_str(), false, "", ""));
-    EXPECT_EQ(server.Seen().size(), 1u);
+    EXPECT_EQ(poster.LastError(), CHttpPoster::kErrorUsedTwice);
+    EXPECT_EQ(server.Seen(1).size(), 1u);
 }
 
 TEST_F(PosterLoopback, BodyIsTextUpToTheFirstNulAndBigBodiesArriveWhole)
@@ -178,14 +181,18 @@ TEST_F(PosterLoopback, PostSendsExactlyTheGivenBytesWithOneContentType)
     EXPECT_EQ(text, "a=1&b=2");
     ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/echo").c_str(), true, "", "", body, 3));
     EXPECT_EQ(text, "a=1");
-    const auto seen = server.Seen();
+    const auto seen = server.Seen(2);
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].body, "a=1&b=2");
-    EXPECT_EQ(seen[1].body, "a=1");
-    EXPECT_EQ(seen[1].HeaderCount("Content-Type"), 1u);
-    EXPECT_EQ(seen[1].Header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(seen[1].Header("User-Agent"), "Pelorix HTTP Poster 1.0");
-    EXPECT_EQ(seen[1].HeaderCount("Expect"), 0u);
+    // the server may log the two in either order
+    std::vector<std::string> bodies{seen[0].body, seen[1].body};
+    std::sort(bodies.begin(), bodies.end());
+    EXPECT_EQ(bodies, (std::vector<std::string>{"a=1", "a=1&b=2"}));
+    for (const auto& request : seen) {
+        EXPECT_EQ(request.HeaderCount("Content-Type"), 1u);
+        EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(request.Header("User-Agent"), "Pelorix HTTP Poster 1.0");
+        EXPECT_EQ(request.HeaderCount("Expect"), 0u);
+    }
 }
 
 TEST_F(PosterLoopback, CredentialsFollowRedirectsOnlyToTheSameHost)
@@ -195,12 +202,16 @@ TEST_F(PosterLoopback, CredentialsFollowRedirectsOnlyToTheSameHost)
     EXPECT_EQ(text, "hello");
     ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/moved?host=localhost").c_str(), false, "admin", "secret"));
     EXPECT_EQ(text, "hello");
-    const auto seen = server.Seen();
+    const auto seen = server.Seen(4);
     ASSERT_EQ(seen.size(), 4u);
-    EXPECT_FALSE(seen[0].Header("Authorization").empty());
-    EXPECT_FALSE(seen[1].Header("Authorization").empty());  // same host
-    EXPECT_FALSE(seen[2].Header("Authorization").empty());
-    EXPECT_TRUE(seen[3].Header("Authorization").empty());   // another host name
+    // Only the request that arrived under the other host name lacks the credentials.
+    int withCredentials = 0;
+    for (const auto& request : seen) {
+        const bool other = request.Header("Host").rfind("localhost", 0) == 0;
+        EXPECT_EQ(request.Header("Authorization").empty(), other) << request.target;
+        withCredentials += other ? 0 : 1;
+    }
+    EXPECT_EQ(withCredentials, 3);
 }
 
 TEST_F(PosterLoopback, AbortWakesABlockedRead)

@@ -60,8 +60,18 @@ public:
     {
         return "http://" + host + ":" + std::to_string(m_port) + path;
     }
-    std::vector<SeenRequest> Seen()
+    // What the server logged; it logs after answering, so a few milliseconds are allowed
+    // for the last request to appear.
+    std::vector<SeenRequest> Seen(std::size_t atLeast = 0)
     {
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                if (m_seen.size() >= atLeast)
+                    break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         std::lock_guard<std::mutex> guard(m_lock);
         return m_seen;
     }
