@@ -45,6 +45,7 @@ constexpr std::size_t kBitsPerSampleAt = 92;
 constexpr std::size_t kPaddingLengthAt = 5;
 constexpr std::size_t kPayloadFlagsAt = 13;
 constexpr std::size_t kPayloadFixedSize = 7;          // stream, object number, offset, replicated length
+constexpr std::uint32_t kInitialReserve = 512u * 1024;
 constexpr std::uint8_t kStreamVideo = 0x01;
 constexpr std::uint8_t kStreamVideoKey = 0x81;
 constexpr std::uint8_t kStreamAudio = 0x02;
@@ -290,7 +291,8 @@ std::optional<CPlayerException> CAsfParser::ParsePacket(std::span<const std::uin
             object.received = 0;
             object.presentationTime = presentationTime;
             object.buffer = {};
-            object.buffer.reserve(objectSize);
+            // A larger announced size is only paid for as its bytes arrive.
+            object.buffer.reserve(std::min(objectSize, kInitialReserve));
         } else if (!object.active) {
             continue;  // the start of this object was never seen
         }

@@ -29,6 +29,8 @@ constexpr std::size_t kAudioCodeAt = 23;
 constexpr std::size_t kVersionAt = 25;
 constexpr std::size_t kTextAt = 26;
 
+constexpr std::uint32_t kMjpgInitialReserve = 512u * 1024;
+
 constexpr std::uint8_t kVideoChunk = 1;
 constexpr std::uint8_t kAudioChunk = 2;
 
@@ -161,7 +163,9 @@ std::optional<CMJpegPlayerException> CMjpgParser::HeaderComplete()
             m_firstHeader = m_header;
             m_frameSize = frameSize;
             m_frame = {};
-            m_frame.reserve(frameSize);
+            // Reserve what a real picture needs at once; a larger announced size is only
+            // paid for as its bytes arrive.
+            m_frame.reserve(std::min(frameSize, kMjpgInitialReserve));
             m_frameInProgress = true;
         }
         if (m_frame.size() != frameOffset)

@@ -124,6 +124,7 @@ TEST(AsfParser, VideoObjectAcrossTwoPacketsWithAudioBetween)
 TEST(AsfParser, ManyObjectsAnyPacketSize)
 {
     for (std::uint32_t packetSize : {33u, 100u, 1024u, 4100u}) {
+        const Bytes big = PatternBytes(packetSize == 4100u ? 1200 * 1024 : 0, 77);
         AsfHeaderOptions o = Options(true);
         o.packetSize = packetSize;
         Bytes stream = AsfHeader(o);
@@ -134,6 +135,10 @@ TEST(AsfParser, ManyObjectsAnyPacketSize)
             writer.AddVideoObject(frames.back(), i, i % 5 == 0);
             writer.AddAudioObject(PatternBytes(240, 100 + i), 1000 + i);
         }
+        if (!big.empty()) {
+            frames.push_back(big);  // larger than the first reservation
+            writer.AddVideoObject(big, 99, false);
+        }
         writer.Flush(stream);
         RecordingAsfEvents ev;
         CAsfParser parser(kKavaroProfile, ev);
@@ -141,7 +146,7 @@ TEST(AsfParser, ManyObjectsAnyPacketSize)
         ASSERT_EQ(ev.video.size(), frames.size()) << packetSize;
         for (std::size_t i = 0; i < frames.size(); ++i) {
             EXPECT_EQ(ev.video[i].data, frames[i]);
-            EXPECT_EQ(ev.video[i].keyFrame, i % 5 == 0);
+            EXPECT_EQ(ev.video[i].keyFrame, i % 5 == 0 && i < 20);
         }
         EXPECT_EQ(ev.audio.size(), 20u);
     }

@@ -117,6 +117,19 @@ TEST(MjpgParser, OneChunkFrameIsHandedOverAtOnce)
     EXPECT_TRUE(parser.DisplayStarted());
 }
 
+TEST(MjpgParser, FrameLargerThanItsFirstReservation)
+{
+    const Bytes frame = PatternBytes(1200 * 1024, 4);
+    Bytes stream;
+    for (const auto& c : MjpgVideoChunks(frame, 1024, 768, 1, "big", 65535))
+        Append(stream, c);
+    RecordingMjpgEvents ev;
+    CMjpgParser parser(kKavaroProfile, ev);
+    ASSERT_FALSE(parser.Feed(stream));
+    ASSERT_EQ(ev.video.size(), 1u);
+    EXPECT_EQ(ev.video[0].data, frame);
+}
+
 TEST(MjpgParser, FrameTakesTimestampAndTextOfItsFirstChunk)
 {
     const Bytes frame = PatternBytes(300, 5);
