@@ -14,6 +14,18 @@
  * header seen yet) the planes are twice as wide and high: 6 x width x height bytes in all.
  * A caller that allocates 6 x width x height bytes of the values read right after
  * decoder_create (the module's largest picture) is safe in every state.
+ *
+ * Headers: while expectHeaders is set, a call first reads the configuration headers (visual
+ * object sequence, visual object, video object, video object layer, user data; group-of-VOP
+ * headers are passed over) up to the first VOP. A video object layer header that uses
+ * optional fields or tools this decoder does not have, or whose picture is larger than the
+ * module's maximum (1024 x 768 viewer, 640 x 480 motion setup), is refused: the call fails,
+ * expectHeaders stays set, width and height keep their values, and no picture is decoded until
+ * an acceptable layer header arrives. Later calls take one VOP each (a group-of-VOP header in
+ * front of it is passed over). B-, S- and not-coded VOPs output the previous picture.
+ *
+ * Post-filter: while postFilter is set (viewer module only) the picture written to the
+ * caller's buffer is deblocked; the decoder's own reference picture never is.
  */
 #ifndef KV_MPEG4DEC_H
 #define KV_MPEG4DEC_H
@@ -33,9 +45,9 @@ extern "C" {
 struct DecoderState; /* everything callers do not touch */
 
 typedef struct DECODER {
-    int32_t width;         /* coded width from the VOL header; the module maximum until then */
-    int32_t height;        /* coded height from the VOL header; the module maximum until then */
-    int32_t upscaleOutput; /* 1 until a VOL header is seen: the output is enlarged 2x */
+    int32_t width;         /* coded width from the VOL header; the module maximum until then (read only) */
+    int32_t height;        /* coded height from the VOL header; the module maximum until then (read only) */
+    int32_t upscaleOutput; /* 1 until a VOL header is accepted: the output is enlarged 2x (read only) */
     int32_t postFilter;    /* 1 at creation: deblock the next output picture (viewer module) */
     int32_t expectHeaders; /* 1 until a call succeeds: the next input starts with headers */
     struct DecoderState* state;
