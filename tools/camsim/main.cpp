@@ -1,5 +1,6 @@
 // camsim: a network camera emulator for the viewer and motion-setup controls' tests and demos.
 #include <csignal>
+#include <pthread.h>
 #include <cstdio>
 #include <iostream>
 #include <thread>
@@ -7,17 +8,6 @@
 #include "camera.h"
 #include "http_server.h"
 #include "options.h"
-
-namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnSignal(int)
-{
-    g_stop = 1;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -32,8 +22,15 @@ int main(int argc, char** argv)
         return 0;
     }
     std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, SIG_DFL);   // an inherited "ignore" would swallow the stop request
+    std::signal(SIGTERM, SIG_DFL);
+    // SIGINT and SIGTERM are taken by one thread with sigwait; every thread started after
+    // this inherits the block, so no handler runs concurrently with anything.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     camsim::Camera camera(options);
     camsim::HttpServer server([&camera](camsim::Connection& connection, camsim::RequestRecord& request) {
@@ -48,13 +45,12 @@ int main(int argc, char** argv)
     for (const std::string& note : camera.Media().notes)
         std::cerr << "camsim: " << note << "\n";
 
-    std::thread watcher([&server] {
-        while (!g_stop)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::thread watcher([&server, &stopSignals] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
         server.Stop();
     });
-    server.Run();
-    g_stop = 1;
+    server.Run();  // returns only after Stop()
     watcher.join();
     return 0;
 }

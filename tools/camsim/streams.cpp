@@ -91,15 +91,10 @@ void ServeMjpegStream(Camera& camera, ResponseWriter& writer, const RequestRecor
     const auto& audioFrames = camera.Media().AudioFrames(s.audioBits);
     Pacer pacer(s.pacing, fps);
 
-    // Without pacing the encoder would be the bottleneck: pictures are rendered once and looped.
+    // Without pacing the encoder would be the bottleneck: the first pictures are kept as they
+    // are rendered and then looped.
+    constexpr std::size_t kLoopFrames = 25;
     std::vector<SceneFrame> loop;
-    if (!s.pacing) {
-        constexpr int kLoopFrames = 25;
-        for (int i = 0; i < kLoopFrames; ++i) {
-            const double seconds = static_cast<double>(i) / fps;
-            loop.push_back(RenderFrame(camera, s, i, fps, seconds, camera.ClockText(i, fps)));
-        }
-    }
 
     std::int64_t audioSent = 0;
     for (std::int64_t frame = 0;; ++frame) {
@@ -109,8 +104,12 @@ void ServeMjpegStream(Camera& camera, ResponseWriter& writer, const RequestRecor
         const double seconds = deterministic ? static_cast<double>(frame) / fps : camera.SecondsSinceStart();
         const std::uint32_t timestamp = deterministic ? static_cast<std::uint32_t>(frame * 1000 / fps) : pacer.ElapsedMs();
         SceneFrame rendered;
-        const SceneFrame& picture = s.pacing ? (rendered = RenderFrame(camera, s, frame, fps, seconds, clock))
-                                             : loop[static_cast<std::size_t>(frame % static_cast<std::int64_t>(loop.size()))];
+        if (s.pacing)
+            rendered = RenderFrame(camera, s, frame, fps, seconds, clock);
+        else if (loop.size() < kLoopFrames)
+            loop.push_back(RenderFrame(camera, s, frame, fps, seconds, clock));
+        const SceneFrame& picture =
+            s.pacing ? rendered : loop[static_cast<std::size_t>(frame % static_cast<std::int64_t>(kLoopFrames))];
         if (picture.jpeg.empty()) {
             std::cerr << "camsim: JPEG encoding failed\n";
             return;
