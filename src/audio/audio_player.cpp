@@ -127,6 +127,9 @@ void CAudioPlayer::NextBlock(Session& session)
     // stale sound from an earlier pass in the rest of the half.
     m_block.assign(half, 0);
 
+    // Sound on or off as it is when the frame leaves the chain: a frame taken while muted is
+    // silent whatever happens during its decoding.
+    const bool soundOn = m_soundOn;
     std::optional<FrameRecord> frame = AudioChain().PopFront();
     if (!frame) {
         std::this_thread::sleep_for(2ms);
@@ -137,7 +140,7 @@ void CAudioPlayer::NextBlock(Session& session)
     // follows the stream.
     m_samples.resize(g726::MaxSamples(*session.decoder, session.codeSize, frame->data.size()) + 1);
     const std::size_t count = g726::Decode(*session.decoder, session.codeSize, frame->data, m_samples);
-    if (!m_soundOn)
+    if (!soundOn)
         return;
     const std::size_t bytes = std::min(count * sizeof(std::int16_t), half);
     std::memcpy(m_block.data(), m_samples.data(), bytes);
