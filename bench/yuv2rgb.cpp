@@ -44,8 +44,15 @@ void BM_Convert(benchmark::State& state) {
     delete_YUV2RGB_tab();
 }
 
+template <kv::Yuv2RgbPath Path>
+void Via(const unsigned char* source, unsigned char* destination, int width, int height) {
+    kv::ConvertYUVtoRGBUsing(Path, source, destination, width, height);
+}
+
+// The exported function picks the widest path the processor has; the others for comparison.
 BENCHMARK_TEMPLATE(BM_Convert, ConvertYUVtoRGB)->Args({320, 240})->Args({640, 480})->Args({1024, 768});
-BENCHMARK_TEMPLATE(BM_Convert, kv::ConvertYUVtoRGBScalar)->Args({320, 240})->Args({640, 480})->Args({1024, 768});
+BENCHMARK_TEMPLATE(BM_Convert, Via<kv::Yuv2RgbPath::Avx2>)->Args({640, 480});
+BENCHMARK_TEMPLATE(BM_Convert, Via<kv::Yuv2RgbPath::Tables>)->Args({640, 480});
 
 } // namespace
 

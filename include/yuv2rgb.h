@@ -55,8 +55,12 @@ namespace kv {
  * green, 3 V to green, 4 U to blue. */
 const unsigned char* Yuv2RgbClipTable();
 const std::int32_t* Yuv2RgbCoefficientTable(int which);
-/* Converts with the table lookups only (no vector path); the same result by construction. */
-void ConvertYUVtoRGBScalar(const unsigned char* source, unsigned char* destination, int width, int height);
+/* Converts through one implementation: the table lookups, or the vector paths (which fall
+ * back to the narrower ones for the columns they do not cover). All give the same result;
+ * false when this processor lacks the path. */
+enum class Yuv2RgbPath { Tables, Avx2, Avx512 };
+bool ConvertYUVtoRGBUsing(Yuv2RgbPath path, const unsigned char* source, unsigned char* destination, int width,
+                          int height);
 } // namespace kv
 #endif
 

@@ -1,9 +1,9 @@
 // Planar YUV 4:2:0 to bottom-up 24-bit BGR (see include/yuv2rgb.h for the contract).
 //
 // The five coefficient tables and the clip table define the result. The tables are linear in
-// the sample, so the vector path computes the same 32-bit sums with multiplies and clips with
-// saturating packs, which is what the clip table holds; tests compare both paths on random
-// pictures of many sizes.
+// the sample, so the vector paths compute the same sums with multiplies and clip with
+// saturating packs, which is what the clip table holds; tests compare every path with the
+// table lookups on random pictures of many sizes.
 #include "yuv2rgb.h"
 
 #include <algorithm>
@@ -201,14 +201,128 @@ __attribute__((target("avx2"))) void RowsAvx2(const std::uint8_t* y0, const std:
     }
 }
 
+// The 512-bit path works on 16-bit lanes, which needs the sums split exactly:
+//   76309 y' = 65536 y' + 10773 y'   and   10773 y' = 65536 hi + lo   (hi, lo: the 16-bit halves)
+//   chroma term C = 65536 ch + cl    (ch = C >> 16, 0 <= cl < 65536)
+// so (76309 y' + C) >> 16 = y' + ch + hi + carry, carry = 1 when lo + cl >= 65536.
+// Every part fits 16 bits, and a saturating pack to bytes is the clip table.
+constexpr std::int16_t kYFraction = static_cast<std::int16_t>(kYFactor - 65536);
+
+// vpermt2b indices that gather 32 pixels into 96 bytes B G R ... from
+// first = packus(blue, green) and second = packus(red, red): in each 128-bit lane L the pack
+// holds pixels 8L ... 8L + 7 of its first operand in bytes 0-7 and of its second in 8-15.
+struct GatherIndices {
+    alignas(64) std::uint8_t idx[2][64];
+};
+
+constexpr GatherIndices MakeGatherIndices() {
+    GatherIndices g{};
+    for (int k = 0; k < 128; ++k) {
+        const int pixel = (k / 3) % 32;  // bytes past 96 repeat harmlessly; they are not stored
+        const int lane = pixel / 8;
+        const int i = pixel % 8;
+        int from = 0;
+        switch (k % 3) {
+        case 0: from = 16 * lane + i; break;            // blue: first source, low half
+        case 1: from = 16 * lane + 8 + i; break;        // green: first source, high half
+        default: from = 64 + 16 * lane + i; break;      // red: second source
+        }
+        g.idx[k / 64][k % 64] = static_cast<std::uint8_t>(from);
+    }
+    return g;
+}
+
+constexpr GatherIndices kGather = MakeGatherIndices();
+
+#define KV_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// GCC 12's AVX-512 intrinsics start from an undefined register and warn about it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+struct ChromaHalves {
+    __m512i ch;  // per pixel, 32 x 16 bits (each chroma sample twice)
+    __m512i cl;
+};
+
+KV_AVX512 inline ChromaHalves SplitChroma(__m512i term) {
+    // 16 x 32-bit terms, one per chroma sample; each becomes two equal 16-bit lanes.
+    const __m512i low16 = _mm512_set1_epi32(0xFFFF);
+    const __m512i ch = _mm512_and_si512(_mm512_srai_epi32(term, 16), low16);
+    const __m512i cl = _mm512_and_si512(term, low16);
+    return {_mm512_or_si512(ch, _mm512_slli_epi32(ch, 16)), _mm512_or_si512(cl, _mm512_slli_epi32(cl, 16))};
+}
+
+KV_AVX512 inline __m512i Component(__m512i base, __m512i lo, const ChromaHalves& c) {
+    const __m512i sum = _mm512_add_epi16(lo, c.cl);
+    const __mmask32 carry = _mm512_cmplt_epu16_mask(sum, lo);
+    const __m512i t = _mm512_add_epi16(base, c.ch);
+    return _mm512_mask_add_epi16(t, carry, t, _mm512_set1_epi16(1));
+}
+
+KV_AVX512 inline void LumaRow32(const std::uint8_t* y, std::uint8_t* out, const ChromaHalves& blue,
+                                const ChromaHalves& green, const ChromaHalves& red) {
+    const __m512i yy = _mm512_sub_epi16(
+        _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y))), _mm512_set1_epi16(16));
+    const __m512i fraction = _mm512_set1_epi16(kYFraction);
+    const __m512i lo = _mm512_mullo_epi16(yy, fraction);
+    const __m512i base = _mm512_add_epi16(yy, _mm512_mulhi_epi16(yy, fraction));
+    const __m512i b = Component(base, lo, blue);
+    const __m512i g = Component(base, lo, green);
+    const __m512i r = Component(base, lo, red);
+    const __m512i first = _mm512_packus_epi16(b, g);
+    const __m512i second = _mm512_packus_epi16(r, r);
+    const __m512i out0 = _mm512_permutex2var_epi8(first, _mm512_load_si512(kGather.idx[0]), second);
+    const __m512i out1 = _mm512_permutex2var_epi8(first, _mm512_load_si512(kGather.idx[1]), second);
+    _mm512_storeu_si512(out, out0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), _mm512_castsi512_si256(out1));
+}
+
+// As RowsAvx2 with columns a multiple of 32.
+KV_AVX512 void RowsAvx512(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* u,
+                          const std::uint8_t* v, std::uint8_t* d0, std::uint8_t* d1, int columns) {
+    const __m512i centre = _mm512_set1_epi32(128);
+    for (int x = 0; x < columns; x += 32) {
+        const __m512i uu = _mm512_sub_epi32(
+            _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + x / 2))), centre);
+        const __m512i vv = _mm512_sub_epi32(
+            _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x / 2))), centre);
+        const ChromaHalves blue = SplitChroma(_mm512_mullo_epi32(uu, _mm512_set1_epi32(kUBlueFactor)));
+        const ChromaHalves green = SplitChroma(_mm512_sub_epi32(
+            _mm512_setzero_si512(), _mm512_add_epi32(_mm512_mullo_epi32(vv, _mm512_set1_epi32(kVGreenFactor)),
+                                                     _mm512_mullo_epi32(uu, _mm512_set1_epi32(kUGreenFactor)))));
+        const ChromaHalves red = SplitChroma(_mm512_mullo_epi32(vv, _mm512_set1_epi32(kVRedFactor)));
+        LumaRow32(y0 + x, d0 + 3 * static_cast<std::size_t>(x), blue, green, red);
+        if (y1 != nullptr) {
+            LumaRow32(y1 + x, d1 + 3 * static_cast<std::size_t>(x), blue, green, red);
+        }
+    }
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#undef KV_AVX512
+
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2") != 0;
     return has;
 }
 
-void ConvertAvx2(const Picture& p, const std::uint8_t* clip) {
-    // Vector columns need their chroma sample inside the plane: x / 2 < chromaWidth.
-    const int columns = p.chromaHeight > 0 ? (std::min(p.width, 2 * p.chromaWidth) & ~15) : 0;
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
+                            __builtin_cpu_supports("avx512vbmi") != 0;
+    return has;
+}
+
+// Vector rows where every chroma sample lies inside the plane (x / 2 < chromaWidth), the
+// remaining columns and an odd last row with the table lookups.
+void ConvertVector(const Picture& p, const std::uint8_t* clip, bool wide) {
+    const int limit = p.chromaHeight > 0 ? std::min(p.width, 2 * p.chromaWidth) : 0;
+    const int wideColumns = wide ? (limit & ~31) : 0;
+    const int columns = limit & ~15;
     if (columns == 0) {
         ConvertScalar(p, clip);
         return;
@@ -219,8 +333,20 @@ void ConvertAvx2(const Picture& p, const std::uint8_t* clip) {
     for (int row = 0; row < p.height; row += 2) {
         const int chromaRow = std::min(row / 2, p.chromaHeight - 1);
         const bool pair = row + 1 < p.height;
-        RowsAvx2(lumaRow(row), pair ? lumaRow(row + 1) : nullptr, p.URow(chromaRow), p.VRow(chromaRow),
-                 p.DstRow(row), pair ? p.DstRow(row + 1) : nullptr, columns);
+        const std::uint8_t* y0 = lumaRow(row);
+        const std::uint8_t* y1 = pair ? lumaRow(row + 1) : nullptr;
+        std::uint8_t* d0 = p.DstRow(row);
+        std::uint8_t* d1 = pair ? p.DstRow(row + 1) : nullptr;
+        const std::uint8_t* u = p.URow(chromaRow);
+        const std::uint8_t* v = p.VRow(chromaRow);
+        if (wideColumns > 0) {
+            RowsAvx512(y0, y1, u, v, d0, d1, wideColumns);
+        }
+        if (columns > wideColumns) {
+            const int c = wideColumns;
+            RowsAvx2(y0 + c, pair ? y1 + c : nullptr, u + c / 2, v + c / 2, d0 + 3 * static_cast<std::size_t>(c),
+                     pair ? d1 + 3 * static_cast<std::size_t>(c) : nullptr, columns - c);
+        }
         if (columns < p.width) {
             ScalarRow(p, clip, row, columns, p.width);
             if (pair) {
@@ -289,7 +415,7 @@ KV_YUV2RGB_API void ConvertYUVtoRGB(const unsigned char* source, unsigned char* 
     }
 #ifdef KV_YUV2RGB_X86
     if (HasAvx2()) {
-        ConvertAvx2(p, clip);
+        ConvertVector(p, clip, HasAvx512());
         return;
     }
 #endif
@@ -315,13 +441,30 @@ const std::int32_t* Yuv2RgbCoefficientTable(int which) {
     }
 }
 
-void ConvertYUVtoRGBScalar(const unsigned char* source, unsigned char* destination, int width, int height) {
+bool ConvertYUVtoRGBUsing(Yuv2RgbPath path, const unsigned char* source, unsigned char* destination, int width,
+                          int height) {
+#ifdef KV_YUV2RGB_X86
+    const bool supported = path == Yuv2RgbPath::Tables || (path == Yuv2RgbPath::Avx2 && HasAvx2()) ||
+                           (path == Yuv2RgbPath::Avx512 && HasAvx2() && HasAvx512());
+#else
+    const bool supported = path == Yuv2RgbPath::Tables;
+#endif
+    if (!supported) {
+        return false;
+    }
     const std::uint8_t* clip = ClipEntryZero();
     Picture p{};
     if (clip == nullptr || !MakePicture(source, destination, width, height, p)) {
-        return;
+        return true;
     }
+#ifdef KV_YUV2RGB_X86
+    if (path != Yuv2RgbPath::Tables) {
+        ConvertVector(p, clip, path == Yuv2RgbPath::Avx512);
+        return true;
+    }
+#endif
     ConvertScalar(p, clip);
+    return true;
 }
 
 } // namespace kv
