@@ -38,17 +38,19 @@ inline int Median(int a, int b, int c)
 bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start)
 {
     const CoefficientTable& t = intra ? vlc_.intra : vlc_.inter;
+    const CoefEntry* lookup = (intra ? vlc_.intraCoef : vlc_.interCoef).data();
     int i = start;
     for (;;) {
-        int code;
-        if (!vlc_.tcoef.Decode(br_, code))
+        const CoefEntry e = lookup[br_.Peek(kCoefBits)];
+        if (e.length == 0)
             return false;
+        br_.Skip(e.length);
+        int code;
         int last, run, level;
-        if (code != kTcoefEscape) {
-            const RunLevel rl = t.code[code];
-            last = rl.last;
-            run = rl.run;
-            level = br_.ReadBit() ? -rl.level : rl.level;
+        if (!e.escape) {
+            last = e.last;
+            run = e.run;
+            level = e.level;
         } else if (br_.ReadBit() == 0) { // level offset
             if (!vlc_.tcoef.Decode(br_, code) || code == kTcoefEscape)
                 return false;

@@ -47,6 +47,30 @@ CoefficientTable MakeCoefficientTable(bool intra)
     return t;
 }
 
+std::vector<CoefEntry> MakeCoefLookup(const VlcTable& tcoef, const CoefficientTable& t)
+{
+    std::vector<CoefEntry> lookup(size_t{1} << kCoefBits, CoefEntry{});
+    const int extra = kCoefBits - tcoef.MaxBits();
+    for (uint32_t i = 0; i < lookup.size(); ++i) {
+        const VlcEntry& e = tcoef.Entry(i >> extra);
+        CoefEntry& c = lookup[i];
+        if (e.length == 0)
+            continue;
+        if (e.value == kTcoefEscape) {
+            c.escape = 1;
+            c.length = e.length;
+            continue;
+        }
+        const RunLevel rl = t.code[e.value];
+        const bool negative = (i >> (kCoefBits - e.length - 1)) & 1;
+        c.level = static_cast<int16_t>(negative ? -rl.level : rl.level);
+        c.run = rl.run;
+        c.last = rl.last;
+        c.length = static_cast<uint8_t>(e.length + 1);
+    }
+    return lookup;
+}
+
 } // namespace
 
 VlcTable::VlcTable(const VlcCode* codes, int count)
@@ -101,6 +125,8 @@ const VlcTables& Tables()
         t.tcoef = VlcTable(kTcoefCodeBits, kTcoefCodeCount + 1);
         t.intra = MakeCoefficientTable(true);
         t.inter = MakeCoefficientTable(false);
+        t.intraCoef = MakeCoefLookup(t.tcoef, t.intra);
+        t.interCoef = MakeCoefLookup(t.tcoef, t.inter);
         return t;
     }();
     return tables;

@@ -33,6 +33,7 @@ public:
         return true;
     }
     int MaxBits() const { return maxBits_; }
+    const VlcEntry& Entry(uint32_t index) const { return entries_[index]; }
 
 private:
     void Add(const char* bits, int16_t value);
@@ -55,6 +56,18 @@ struct CoefficientTable {
     uint8_t maxRun[2][32];   // RMAX(last, level); 0xFF where the level has no code
 };
 
+// A transform coefficient code together with its sign bit, looked up in one step: the next
+// kCoefBits bits index the table. length 0: invalid; escape: the escape code (length 7, no
+// sign bit).
+struct CoefEntry {
+    int16_t level; // signed
+    uint8_t run;
+    uint8_t last : 1;
+    uint8_t escape : 1;
+    uint8_t length : 5; // code and sign bit
+};
+inline constexpr int kCoefBits = 13;
+
 struct VlcTables {
     VlcTable mcbpcIntra;
     VlcTable mcbpcInter;
@@ -65,6 +78,8 @@ struct VlcTables {
     VlcTable tcoef; // value: code index, 102 = escape
     CoefficientTable intra;
     CoefficientTable inter;
+    std::vector<CoefEntry> intraCoef; // 2^kCoefBits entries
+    std::vector<CoefEntry> interCoef;
 };
 
 // Built once on first use; shared read-only by every decoder.
