@@ -1,6 +1,7 @@
 // Throughput of both stream players: camsim streams without pacing over loopback, the player
 // parses and keeps frames, and a counting consumer empties the chains as fast as it can.
-// Reports payload MB/s and the CPU time this process (player and consumer) spends per MB.
+// Reports the frame MB/s the consumer got and the CPU time this process (player and
+// consumer) spends per MB.
 #include "core/timings.h"
 #include "stream/asf_player.h"
 #include "stream/consumers.h"
@@ -100,7 +101,7 @@ public:
                         any = true;
                     }
                     if (!any)
-                        std::this_thread::sleep_for(std::chrono::microseconds(200));
+                        std::this_thread::sleep_for(std::chrono::microseconds(50));
                 }
             });
         }
@@ -164,6 +165,8 @@ void StreamThrough(benchmark::State& state, const std::vector<std::string>& flag
         const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
         player.RequestStop(10000);
         state.SetIterationTime(wall);
+        // Frame bytes the consumer received: the stream less its chunk headers and packet
+        // padding, and less any frames the keeping rules dropped for a consumer behind.
         const double megabytes = static_cast<double>(bytes) / 1e6;
         state.counters["MB_per_s"] = megabytes / wall;
         state.counters["cpu_ms_per_MB"] = megabytes > 0 ? cpu * 1000.0 / megabytes : 0.0;

@@ -157,7 +157,7 @@ struct CHttpTransfer::Impl {
         self->MaybeHeadComplete();
         if (!self->owner.m_headComplete)
             return length;  // the body of a redirect that is being followed
-        if (self->Waiting() >= self->options.readAhead) {
+        if (self->Waiting() > 0 && self->Waiting() >= self->options.readAhead) {
             self->paused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
