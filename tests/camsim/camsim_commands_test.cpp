@@ -1,6 +1,11 @@
 // The camera's command interfaces, credentials and refusal pages as camsim answers them.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "camsim_process.h"
 
 using camsim::CamsimProcess;
@@ -218,4 +223,40 @@ TEST(CamsimCommands, HostileRequestsAreRefusedAndTheServerCarriesOn)
     EXPECT_EQ(cam.Get("/util/util.cgi", "Transfer-Encoding: chunked\r\n").status, 400);
     EXPECT_EQ(cam.Post("/ocxparser.cgi", "COMMAND: MOT_OCX_FREE\r\n", "Authorization: Basic !!!!\r\n").body, "MOT: OK\r\n");
     EXPECT_EQ(cam.Get("/util/util.cgi").body, "jpeg;off;30\n");
+}
+
+TEST(CamsimRequestLog, LogFileGetsEveryRequestAsAJsonLine)
+{
+    const auto file = std::filesystem::temp_directory_path() / ("camsim_log_" + std::to_string(::getpid()) + ".jsonl");
+    std::filesystem::remove(file);
+    {
+        CamsimProcess cam({"--log", file.string()});
+        cam.Get("/util/util.cgi?a=b");
+        cam.Post("/ocxparser.cgi", "COMMAND: MOT_OCX_FREE\r\n\r\n");
+    }
+    std::ifstream in(file);
+    std::vector<camsim::RequestRecord> lines;
+    for (std::string line; std::getline(in, line);) {
+        auto record = camsim::FromJsonLine(line);
+        ASSERT_TRUE(record) << line;
+        lines.push_back(*record);
+    }
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].query, "a=b");
+    EXPECT_EQ(lines[1].body, "COMMAND: MOT_OCX_FREE\r\n\r\n");
+    std::filesystem::remove(file);
+}
+
+TEST(CamsimProcessTest, StopsPromptlyWithStreamsAndStallsOpen)
+{
+    CamsimProcess cam({"--size", "160x120"});
+    cam.SetFault("stall_mid&path=/img/video.asf");
+    std::thread mjpeg([&cam] { cam.ReadStream("/img/mjpeg.cgi", 1u << 30, 5000); });
+    std::thread asf([&cam] { cam.ReadStream("/img/video.asf", 1u << 30, 5000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    cam.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    mjpeg.join();
+    asf.join();
 }
