@@ -115,6 +115,8 @@ TEST(CamsimCommands, MotionSettingsAreStoredAndReadBack)
               "RES: 3\r\nVIEWEN: 1\r\nVIEWAREAX1: 16\r\nVIEWAREAY1: 8\r\nVIEWAREAX2: 320\r\nVIEWAREAY2: 240\r\n");
     EXPECT_EQ(cam.Post("/ocxparser.cgi", "COMMAND: MOT_OCX_FREE\r\n\r\n").body, "MOT: OK\r\n");
     EXPECT_EQ(cam.Post("/ocxparser.cgi", "COMMAND: MOT_FORMAT_DISK\r\n\r\n").body, "MOT: ERROR\r\n");
+    // A client that waits for "100 Continue" before its body is not kept waiting.
+    EXPECT_EQ(cam.Get("/ocxparser.cgi", "Expect: 100-continue\r\nContent-Length: 26\r\n", 300).status, 100);
 }
 
 TEST(CamsimCommands, SnapshotIsAJpegForPostAndGet)

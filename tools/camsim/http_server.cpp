@@ -126,6 +126,10 @@ Connection::ReadResult Connection::ReadRequest(RequestRecord& out, int idleMs)
         if (length > kMaxBodyBytes)
             return ReadResult::TooLarge;
     }
+    // A client that asks before sending a body gets the go-ahead instead of a pause.
+    if (m_buffer.size() < length && EqualsIgnoreCase(out.Header("Expect"), "100-continue") &&
+        !SendAll("HTTP/1.1 100 Continue\r\n\r\n"))
+        return ReadResult::Closed;
     while (m_buffer.size() < length) {
         if (!FillBuffer(10000))
             return ReadResult::Malformed;
