@@ -35,6 +35,10 @@ TEST(CamsimFaults, NeverAnswerAndStallFirst)
     ASSERT_TRUE(cam.SetFault("stall_first&count=1"));
     EXPECT_EQ(cam.Get("/util/util.cgi", "", 500).status, 0);
     EXPECT_EQ(cam.Get("/util/util.cgi", "", 2000).status, 200) << "count=1 hits one request only";
+    EXPECT_FALSE(cam.SetFault("stall_first&count=0"));
+    EXPECT_FALSE(cam.SetFault("stall_first&ms=-1"));
+    EXPECT_FALSE(cam.SetFault("melt_down"));
+    EXPECT_EQ(cam.Get("/util/util.cgi", "", 2000).status, 200) << "a refused order changes nothing";
 }
 
 TEST(CamsimFaults, StallMidHoldsTheStreamUntilCleared)

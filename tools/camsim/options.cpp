@@ -140,7 +140,13 @@ bool FaultFromParams(const std::map<std::string, std::string>& params, FaultSpec
         else if (key == "after_frames" || key == "after_packets") spec.afterFrames = number;
         else if (key == "ms") spec.ms = number;
         else if (key == "bytes") spec.bytes = number;
-        else if (key == "count") spec.count = number;
+        else if (key == "count") {
+            if (number < 1) {
+                error = "count must be at least 1";
+                return false;
+            }
+            spec.count = number;
+        }
         else {
             error = "unknown fault parameter " + key;
             return false;
