@@ -104,19 +104,36 @@ void ConvertScalar(const Picture& p, const std::uint8_t* clip) {
 
 #ifdef KV_YUV2RGB_X86
 
-// pshufb masks that interleave 16 blue, 16 green and 16 red bytes into 48 bytes B G R ...:
-// kInterleave[chunk][component] picks the component's bytes for output bytes 16 x chunk ...
+// The vector paths work on 16-bit lanes, which needs the sums split exactly:
+//   76309 y' = 65536 y' + 10773 y'   and   10773 y' = 65536 hi + lo   (hi, lo: the 16-bit halves)
+//   chroma term C = 65536 ch + cl    (ch = C >> 16, 0 <= cl < 65536)
+// so (76309 y' + C) >> 16 = y' + ch + hi + carry, carry = 1 when lo + cl >= 65536.
+// Every part fits 16 bits, and a saturating pack to bytes is the clip table.
+constexpr std::int16_t kYFraction = static_cast<std::int16_t>(kYFactor - 65536);
+
+// pshufb masks that interleave 16 pixels into 48 bytes B G R ... from the four 16-byte halves
+// of packus(blue, green) and packus(red, red): "bg0" holds blue 0-7 then green 0-7, "bg1" the
+// same for pixels 8-15, "r0" and "r1" red 0-7 and 8-15 (each twice). mask[chunk][source]
+// selects what that source gives to output bytes 16 x chunk ... 16 x chunk + 15.
 struct InterleaveMasks {
-    alignas(16) std::uint8_t m[3][3][16];
+    alignas(16) std::uint8_t m[3][4][16];
 };
 
 constexpr InterleaveMasks MakeInterleaveMasks() {
     InterleaveMasks masks{};
     for (int chunk = 0; chunk < 3; ++chunk) {
-        for (int comp = 0; comp < 3; ++comp) {
-            for (int i = 0; i < 16; ++i) {
-                const int k = chunk * 16 + i;
-                masks.m[chunk][comp][i] = (k % 3 == comp) ? static_cast<std::uint8_t>(k / 3) : 0x80;
+        for (int i = 0; i < 16; ++i) {
+            for (int source = 0; source < 4; ++source) {
+                masks.m[chunk][source][i] = 0x80;
+            }
+            const int k = chunk * 16 + i;
+            const int pixel = k / 3;
+            const int half = pixel / 8;  // 0: bg0 / r0, 1: bg1 / r1
+            const int q = pixel % 8;
+            switch (k % 3) {
+            case 0: masks.m[chunk][half][i] = static_cast<std::uint8_t>(q); break;
+            case 1: masks.m[chunk][half][i] = static_cast<std::uint8_t>(8 + q); break;
+            default: masks.m[chunk][2 + half][i] = static_cast<std::uint8_t>(q); break;
             }
         }
     }
@@ -125,88 +142,79 @@ constexpr InterleaveMasks MakeInterleaveMasks() {
 
 constexpr InterleaveMasks kInterleave = MakeInterleaveMasks();
 
-__attribute__((target("avx2"))) inline __m128i PackToBytes(__m256i a, __m256i b) {
-    __m256i w = _mm256_packs_epi32(a, b);        // a0-3 b0-3 | a4-7 b4-7
-    w = _mm256_permute4x64_epi64(w, 0xD8);       // a0-7 | b0-7
-    return _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-}
+#define KV_AVX2 __attribute__((target("avx2")))
 
-__attribute__((target("avx2"))) inline void StoreBgr(std::uint8_t* out, __m128i b, __m128i g, __m128i r) {
-    const auto* m = kInterleave.m;
-    for (int chunk = 0; chunk < 3; ++chunk) {
-        const __m128i mb = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][0]));
-        const __m128i mg = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][1]));
-        const __m128i mr = _mm_load_si128(reinterpret_cast<const __m128i*>(m[chunk][2]));
-        const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, mb), _mm_shuffle_epi8(g, mg)),
-                                       _mm_shuffle_epi8(r, mr));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * chunk), v);
-    }
-}
-
-struct ChromaTerms {
-    __m256i blue[2];
-    __m256i green[2];  // V-to-green plus U-to-green, subtracted from luma
-    __m256i red[2];
+struct ChromaHalves16 {
+    __m256i ch;  // per pixel, 16 x 16 bits (each chroma sample twice)
+    __m256i cl;
 };
 
-__attribute__((target("avx2"))) inline void LumaRow16(const std::uint8_t* y, std::uint8_t* out,
-                                                      const ChromaTerms& c) {
-    const __m256i factor = _mm256_set1_epi32(kYFactor);
-    const __m256i offset = _mm256_set1_epi32(-16 * kYFactor);
-    __m256i yy[2];
-    for (int h = 0; h < 2; ++h) {
-        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(y + 8 * h));
-        yy[h] = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvtepu8_epi32(bytes), factor), offset);
-    }
-    const __m128i b = PackToBytes(_mm256_srai_epi32(_mm256_add_epi32(yy[0], c.blue[0]), 16),
-                                  _mm256_srai_epi32(_mm256_add_epi32(yy[1], c.blue[1]), 16));
-    const __m128i g = PackToBytes(_mm256_srai_epi32(_mm256_sub_epi32(yy[0], c.green[0]), 16),
-                                  _mm256_srai_epi32(_mm256_sub_epi32(yy[1], c.green[1]), 16));
-    const __m128i r = PackToBytes(_mm256_srai_epi32(_mm256_add_epi32(yy[0], c.red[0]), 16),
-                                  _mm256_srai_epi32(_mm256_add_epi32(yy[1], c.red[1]), 16));
-    StoreBgr(out, b, g, r);
+KV_AVX2 inline ChromaHalves16 SplitChroma16(__m256i term) {
+    // 8 x 32-bit terms, one per chroma sample; each becomes two equal 16-bit lanes.
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    const __m256i ch = _mm256_and_si256(_mm256_srai_epi32(term, 16), low16);
+    const __m256i cl = _mm256_and_si256(term, low16);
+    return {_mm256_or_si256(ch, _mm256_slli_epi32(ch, 16)), _mm256_or_si256(cl, _mm256_slli_epi32(cl, 16))};
+}
+
+// base1 = y' + hi + 1; the carry test gives -1 when there is no carry.
+KV_AVX2 inline __m256i Component16(__m256i base1, __m256i lo, const ChromaHalves16& c) {
+    const __m256i sum = _mm256_add_epi16(lo, c.cl);
+    const __m256i noCarry = _mm256_cmpeq_epi16(_mm256_max_epu16(sum, lo), sum);
+    return _mm256_add_epi16(_mm256_add_epi16(base1, c.ch), noCarry);
+}
+
+KV_AVX2 inline __m128i Shuffle(__m128i source, int chunk, int which) {
+    return _mm_shuffle_epi8(source, _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.m[chunk][which])));
+}
+
+KV_AVX2 inline void LumaRow16(const std::uint8_t* y, std::uint8_t* out, const ChromaHalves16& blue,
+                              const ChromaHalves16& green, const ChromaHalves16& red) {
+    const __m256i yy = _mm256_sub_epi16(
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y))), _mm256_set1_epi16(16));
+    const __m256i fraction = _mm256_set1_epi16(kYFraction);
+    const __m256i lo = _mm256_mullo_epi16(yy, fraction);
+    const __m256i base1 =
+        _mm256_add_epi16(_mm256_add_epi16(yy, _mm256_mulhi_epi16(yy, fraction)), _mm256_set1_epi16(1));
+    const __m256i bg = _mm256_packus_epi16(Component16(base1, lo, blue), Component16(base1, lo, green));
+    const __m256i rr = _mm256_packus_epi16(Component16(base1, lo, red), Component16(base1, lo, red));
+    const __m128i bg0 = _mm256_castsi256_si128(bg);
+    const __m128i bg1 = _mm256_extracti128_si256(bg, 1);
+    const __m128i r0 = _mm256_castsi256_si128(rr);
+    const __m128i r1 = _mm256_extracti128_si256(rr, 1);
+    const __m128i out0 = _mm_or_si128(Shuffle(bg0, 0, 0), Shuffle(r0, 0, 2));
+    const __m128i out1 = _mm_or_si128(_mm_or_si128(Shuffle(bg0, 1, 0), Shuffle(bg1, 1, 1)),
+                                      _mm_or_si128(Shuffle(r0, 1, 2), Shuffle(r1, 1, 3)));
+    const __m128i out2 = _mm_or_si128(Shuffle(bg1, 2, 1), Shuffle(r1, 2, 3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), out0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), out1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), out2);
 }
 
 // Columns [0, columns) of one or two luma rows sharing a chroma row; columns is a multiple of
 // 16 and within twice the chroma width, so every load and store stays inside the planes.
-__attribute__((target("avx2"))) void RowsAvx2(const std::uint8_t* y0, const std::uint8_t* y1,
-                                              const std::uint8_t* u, const std::uint8_t* v,
-                                              std::uint8_t* d0, std::uint8_t* d1, int columns) {
+KV_AVX2 void RowsAvx2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* u,
+                      const std::uint8_t* v, std::uint8_t* d0, std::uint8_t* d1, int columns) {
     const __m256i centre = _mm256_set1_epi32(128);
-    const __m256i uBlue = _mm256_set1_epi32(kUBlueFactor);
-    const __m256i uGreen = _mm256_set1_epi32(kUGreenFactor);
-    const __m256i vGreen = _mm256_set1_epi32(kVGreenFactor);
-    const __m256i vRed = _mm256_set1_epi32(kVRedFactor);
-    const __m256i dupLow = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256i dupHigh = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
     for (int x = 0; x < columns; x += 16) {
         const __m256i uu = _mm256_sub_epi32(
             _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2))), centre);
         const __m256i vv = _mm256_sub_epi32(
             _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2))), centre);
-        const __m256i blue = _mm256_mullo_epi32(uu, uBlue);
-        const __m256i green = _mm256_add_epi32(_mm256_mullo_epi32(vv, vGreen), _mm256_mullo_epi32(uu, uGreen));
-        const __m256i red = _mm256_mullo_epi32(vv, vRed);
-        ChromaTerms c;
-        c.blue[0] = _mm256_permutevar8x32_epi32(blue, dupLow);
-        c.blue[1] = _mm256_permutevar8x32_epi32(blue, dupHigh);
-        c.green[0] = _mm256_permutevar8x32_epi32(green, dupLow);
-        c.green[1] = _mm256_permutevar8x32_epi32(green, dupHigh);
-        c.red[0] = _mm256_permutevar8x32_epi32(red, dupLow);
-        c.red[1] = _mm256_permutevar8x32_epi32(red, dupHigh);
-        LumaRow16(y0 + x, d0 + 3 * static_cast<std::size_t>(x), c);
+        const ChromaHalves16 blue = SplitChroma16(_mm256_mullo_epi32(uu, _mm256_set1_epi32(kUBlueFactor)));
+        const ChromaHalves16 green = SplitChroma16(_mm256_sub_epi32(
+            _mm256_setzero_si256(), _mm256_add_epi32(_mm256_mullo_epi32(vv, _mm256_set1_epi32(kVGreenFactor)),
+                                                     _mm256_mullo_epi32(uu, _mm256_set1_epi32(kUGreenFactor)))));
+        const ChromaHalves16 red = SplitChroma16(_mm256_mullo_epi32(vv, _mm256_set1_epi32(kVRedFactor)));
+        LumaRow16(y0 + x, d0 + 3 * static_cast<std::size_t>(x), blue, green, red);
         if (y1 != nullptr) {
-            LumaRow16(y1 + x, d1 + 3 * static_cast<std::size_t>(x), c);
+            LumaRow16(y1 + x, d1 + 3 * static_cast<std::size_t>(x), blue, green, red);
         }
     }
 }
 
-// The 512-bit path works on 16-bit lanes, which needs the sums split exactly:
-//   76309 y' = 65536 y' + 10773 y'   and   10773 y' = 65536 hi + lo   (hi, lo: the 16-bit halves)
-//   chroma term C = 65536 ch + cl    (ch = C >> 16, 0 <= cl < 65536)
-// so (76309 y' + C) >> 16 = y' + ch + hi + carry, carry = 1 when lo + cl >= 65536.
-// Every part fits 16 bits, and a saturating pack to bytes is the clip table.
-constexpr std::int16_t kYFraction = static_cast<std::int16_t>(kYFactor - 65536);
+#undef KV_AVX2
+
 
 // vpermt2b indices that gather 32 pixels into 96 bytes B G R ... from
 // first = packus(blue, green) and second = packus(red, red): in each 128-bit lane L the pack

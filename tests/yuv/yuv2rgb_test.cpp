@@ -208,14 +208,21 @@ TEST_F(Yuv2Rgb, EverySampleCombinationGivesTheFormula) {
     for (int row = 0; row < 256; ++row) {
         std::memset(p.V() + row * 256, row, 256);
     }
-    for (int u = 0; u < 256; ++u) {
-        std::memset(p.U(), u, 256 * 256);
-        const auto out = Convert(p);
-        for (int row = 0; row < 512; ++row) {
-            const int v = row / 2;
-            for (int x = 0; x < 512; x += 2) {
-                const Bgr want = Expected(p.Y()[row * 512 + x], u, v);
-                ASSERT_EQ(At(out, p, x, row), want) << "Y " << int(p.Y()[row * 512 + x]) << " U " << u << " V " << v;
+    std::vector<void (*)(const unsigned char*, unsigned char*, int, int)> paths;
+    if (Supported(kv::Yuv2RgbPath::Avx512)) paths.push_back(Via<kv::Yuv2RgbPath::Avx512>);
+    if (Supported(kv::Yuv2RgbPath::Avx2)) paths.push_back(Via<kv::Yuv2RgbPath::Avx2>);
+    if (paths.empty()) paths.push_back(ConvertYUVtoRGB);
+    for (auto path : paths) {
+        for (int u = 0; u < 256; ++u) {
+            std::memset(p.U(), u, 256 * 256);
+            const auto out = Convert(p, path);
+            for (int row = 0; row < 512; ++row) {
+                const int v = row / 2;
+                for (int x = 0; x < 512; x += 2) {
+                    const Bgr want = Expected(p.Y()[row * 512 + x], u, v);
+                    ASSERT_EQ(At(out, p, x, row), want)
+                        << "Y " << int(p.Y()[row * 512 + x]) << " U " << u << " V " << v;
+                }
             }
         }
     }
