@@ -1,6 +1,5 @@
 // Damaged input: cut, random and mutated access units must fail (or decode) cleanly, never
 // read outside the input or write outside the buffers (the sanitizer build checks that).
-#include "mpeg4_conformance/m4v_fixture.h"
 #include "stream_builder.h"
 
 #include <gtest/gtest.h>
@@ -10,18 +9,9 @@
 namespace kv::test {
 namespace {
 
-std::vector<std::vector<uint8_t>> Units(const std::string& name)
-{
-    const auto stream = ReadWholeFile(M4vDataDir() + name + ".m4v");
-    std::vector<std::vector<uint8_t>> units;
-    for (auto u : SplitAccessUnits(stream))
-        units.emplace_back(u.begin(), u.end());
-    return units;
-}
-
 TEST(Robustness, EveryCutAccessUnitFails)
 {
-    const auto units = Units("q2_160x120");
+    const auto units = FixtureUnits("q2_160x120");
     ASSERT_GE(units.size(), 2u) << "fixture missing";
     std::vector<uint8_t> out(6 * 1024 * 768);
     DecoderPtr d = MakeDecoder();
@@ -55,7 +45,7 @@ TEST(Robustness, EveryCutAccessUnitFails)
 
 TEST(Robustness, RandomAndMutatedInputNeverMisbehaves)
 {
-    const auto units = Units("res16_mv4_aq_160x120");
+    const auto units = FixtureUnits("res16_mv4_aq_160x120");
     ASSERT_GE(units.size(), 3u) << "fixture missing";
     std::mt19937 rng(4242);
     std::vector<uint8_t> out(6 * 1024 * 768);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -224,6 +226,26 @@ using DecoderPtr = std::unique_ptr<DECODER, DecoderDeleter>;
 inline DecoderPtr MakeDecoder(const ModuleProfile& profile = kKavaroProfile)
 {
     return DecoderPtr(CreateDecoder(profile));
+}
+
+// Access units of a committed fixture stream (tests/data/mpeg4/<name>.m4v): the headers with
+// the first VOP, then one VOP each. Empty when the file is missing.
+inline std::vector<std::vector<uint8_t>> FixtureUnits(const std::string& name)
+{
+    std::ifstream in(std::string(KV_TEST_DATA_DIR) + "/mpeg4/" + name + ".m4v", std::ios::binary);
+    const std::vector<uint8_t> s{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<size_t> cuts;
+    for (size_t i = 0; i + 3 < s.size(); ++i)
+        if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && s[i + 3] == 0xB6)
+            cuts.push_back(i);
+    std::vector<std::vector<uint8_t>> units;
+    if (cuts.empty())
+        return units;
+    cuts[0] = 0;
+    cuts.push_back(s.size());
+    for (size_t k = 0; k + 1 < cuts.size(); ++k)
+        units.emplace_back(s.begin() + static_cast<long>(cuts[k]), s.begin() + static_cast<long>(cuts[k + 1]));
+    return units;
 }
 
 } // namespace kv::test
