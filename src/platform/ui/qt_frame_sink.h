@@ -24,7 +24,8 @@ QImage ImageFromDib24(const std::uint8_t* data, std::size_t size);
 class CQtFrameSink final : public QObject, public kv::IFrameSink {
     Q_OBJECT
 public:
-    // widget: where the pictures are painted; it must call Paint from its paintEvent.
+    // widget: where the pictures are painted; it must call Paint from its paintEvent. The
+    // sink is the widget's child, so whoever presents must be stopped before the widget goes.
     explicit CQtFrameSink(QWidget* widget);
     ~CQtFrameSink() override;
 
