@@ -43,7 +43,9 @@ inline constexpr std::size_t kAsfMotionLevelCount = 4;
 // Largest media object accepted; a bigger announced size would only reserve memory.
 inline constexpr std::uint32_t kAsfMaxMediaObjectSize = 16u * 1024 * 1024;
 
-// What the parser hands to the player. Called on the parsing thread, inside Feed().
+// What the parser hands to the player. Called on the parsing thread, inside Feed(). An exception
+// thrown by a handler passes through Feed() and leaves the parser mid-chunk: the connection
+// must end there (Reset() before the parser is used again).
 class IAsfParserEvents {
 public:
     virtual ~IAsfParserEvents() = default;

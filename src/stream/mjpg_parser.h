@@ -27,7 +27,9 @@ inline constexpr std::size_t kMjpgHeaderSize = 48;
 // smaller; a bigger frameSize is a broken or hostile header and would only reserve memory.
 inline constexpr std::uint32_t kMjpgMaxFrameSize = 16u * 1024 * 1024;
 
-// What the parser hands to the player. Called on the parsing thread, inside Feed().
+// What the parser hands to the player. Called on the parsing thread, inside Feed(). An exception
+// thrown by a handler passes through Feed() and leaves the parser mid-chunk: the connection
+// must end there (Reset() before the parser is used again).
 class IMjpgParserEvents {
 public:
     virtual ~IMjpgParserEvents() = default;
