@@ -277,8 +277,8 @@ TEST(PostFilter, SmoothingModeAppliesTheNineTapFilter)
 TEST(Enlarge, EvenSamplesCopyAndNewOnesUseTheFourTaps)
 {
     const uint8_t src[2 * 4] = {0, 255, 0, 255, 16, 16, 16, 16};
-    uint8_t dst[4 * 8], tmp[8 * 2];
-    Enlarge2x(src, 4, 4, 2, dst, tmp);
+    uint8_t dst[4 * 8], rows[4 * 8];
+    Enlarge2x(src, 4, 4, 2, dst, rows);
     EXPECT_EQ(dst[0], 0);
     EXPECT_EQ(dst[2], 255);
     EXPECT_EQ(dst[1], (9 * 255 + 8) >> 4);            // taps 0 (edge repeated), 0, 255, 0

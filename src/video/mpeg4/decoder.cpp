@@ -54,8 +54,7 @@ bool Decoder::AllocateBuffers()
             if (!picture[p].Allocate((w / 2 + 2 * kChromaBorder) * (h / 2 + 2 * kChromaBorder)))
                 return false;
     }
-    return enlarge_.Allocate(2 * w * 2 * h) && (!profile_.postFilter || filtered_.Allocate(w * h)) &&
-           mbInfo_.Allocate(mbs) && motion_.Allocate(mbs);
+    return enlargeRows_.Allocate(4 * 2 * w) && mbInfo_.Allocate(mbs) && motion_.Allocate(mbs);
 }
 
 // Macroblocks cover the picture, the last row and column reaching past its edge when the
@@ -352,7 +351,8 @@ void Decoder::WriteOutput(DECODER& record, uint8_t* output, VopType type, bool f
             g_deblockStrength.store(s);
             qp = s;
         }
-        uint8_t* f = filtered_.get();
+        // The picture not serving as reference is free until the next call rewrites it.
+        uint8_t* f = Cur(0);
         for (int r = 0; r < h; ++r)
             std::memcpy(f + r * w, y + r * yStride, static_cast<size_t>(w));
         Deblock(f, w, h, qp);
@@ -369,10 +369,10 @@ void Decoder::WriteOutput(DECODER& record, uint8_t* output, VopType type, bool f
         return;
     }
     uint8_t* out = output;
-    Enlarge2x(y, yStride, w, h, out, enlarge_.get());
+    Enlarge2x(y, yStride, w, h, out, enlargeRows_.get());
     out += static_cast<size_t>(4) * w * h;
     for (const uint8_t* plane : {Ref(1), Ref(2)}) {
-        Enlarge2x(plane, cstride_, cw, ch, out, enlarge_.get());
+        Enlarge2x(plane, cstride_, cw, ch, out, enlargeRows_.get());
         out += static_cast<size_t>(4) * cw * ch;
     }
 }

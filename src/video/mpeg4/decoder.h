@@ -159,8 +159,7 @@ private:
     // reference; they trade places after every decoded picture.
     Buffer<uint8_t> planes_[2][3];
     int cur_ = 0;
-    Buffer<uint8_t> enlarge_;
-    Buffer<uint8_t> filtered_;
+    Buffer<uint8_t> enlargeRows_; // four widened rows for the 2x enlargement
     Buffer<MacroblockInfo> mbInfo_;
     Buffer<MotionInfo> motion_;
 };

@@ -50,17 +50,25 @@ void EnlargeRow(const uint8_t* s, int n, uint8_t* d)
 
 } // namespace
 
-void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, uint8_t* tmp)
+void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, uint8_t* rows)
 {
     const int w2 = 2 * w;
-    for (int y = 0; y < h; ++y)
-        EnlargeRow(src + static_cast<ptrdiff_t>(y) * srcStride, w, tmp + static_cast<ptrdiff_t>(y) * w2);
-    // Columns: whole rows at a time, four source rows around each new one.
+    // Widened source rows live in four slots (row & 3); each is made once, when first needed.
+    int held[4] = {-1, -1, -1, -1};
+    auto widened = [&](int y) {
+        y = std::clamp(y, 0, h - 1);
+        uint8_t* slot = rows + static_cast<ptrdiff_t>(y & 3) * w2;
+        if (held[y & 3] != y) {
+            EnlargeRow(src + static_cast<ptrdiff_t>(y) * srcStride, w, slot);
+            held[y & 3] = y;
+        }
+        return static_cast<const uint8_t*>(slot);
+    };
     for (int y = 0; y < h; ++y) {
-        const uint8_t* r0 = tmp + static_cast<ptrdiff_t>(std::max(y - 1, 0)) * w2;
-        const uint8_t* r1 = tmp + static_cast<ptrdiff_t>(y) * w2;
-        const uint8_t* r2 = tmp + static_cast<ptrdiff_t>(std::min(y + 1, h - 1)) * w2;
-        const uint8_t* r3 = tmp + static_cast<ptrdiff_t>(std::min(y + 2, h - 1)) * w2;
+        const uint8_t* r0 = widened(y - 1);
+        const uint8_t* r1 = widened(y);
+        const uint8_t* r2 = widened(y + 1);
+        const uint8_t* r3 = widened(y + 2);
         uint8_t* even = dst + static_cast<ptrdiff_t>(2 * y) * w2;
         uint8_t* odd = even + w2;
         std::memcpy(even, r1, static_cast<size_t>(w2));

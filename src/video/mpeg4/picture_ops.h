@@ -12,8 +12,8 @@ namespace kv::mpeg4 {
 void PadBorders(uint8_t* origin, int stride, int width, int height, int border);
 
 // Enlarges a w x h plane to 2w x 2h: even samples are copied, the samples between them are
-// made with the taps -1, 9, 9, -1 (edges repeated). tmp holds 2w x h bytes.
-void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, uint8_t* tmp);
+// made with the taps -1, 9, 9, -1 (edges repeated). rows is scratch for 4 x 2w bytes.
+void Enlarge2x(const uint8_t* src, int srcStride, int w, int h, uint8_t* dst, uint8_t* rows);
 
 // Deblocking of a luma plane (stride = width) at strength qp: horizontal block edges first,
 // then vertical ones. Edges whose ten taps would leave the picture are left alone.
