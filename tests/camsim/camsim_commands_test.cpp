@@ -173,6 +173,15 @@ TEST(CamsimRequestLog, RecordsWhatClientsSent)
     EXPECT_EQ(log[0].password, "p");
     EXPECT_EQ(log[1].path, "/util/util.cgi") << "doubled slashes from concatenated addresses are folded";
     EXPECT_EQ(cam.RequestsTo("/util/util.cgi").size(), 1u);
+    std::thread later([&cam] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cam.Get("/command/ptzf.cgi?Move=stop,motor");
+    });
+    const auto stop = cam.WaitForRequest("/command/ptzf.cgi", "Move=stop");
+    later.join();
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->query, "Move=stop,motor");
+    EXPECT_FALSE(cam.WaitForRequest("/command/ptzf.cgi", "Move=up", 100));
     cam.ClearRequests();
     EXPECT_TRUE(cam.Requests().empty());
 }

@@ -126,8 +126,9 @@ TEST(CamsimThroughParsers, AsfClipAudioTextAndLevelsArriveWhole)
     EXPECT_GT(viewer.keys, 0);
     std::size_t v = 0;
     for (const auto& object : independent.objects) {
-        if (object.stream == 1 && v < viewer.video.size())
+        if (object.stream == 1 && v < viewer.video.size()) {
             EXPECT_EQ(viewer.video[v++], object.data);
+        }
     }
     EXPECT_GT(v, 5u);
     EXPECT_FALSE(viewer.audio.empty());

@@ -259,6 +259,21 @@ std::vector<RequestRecord> CamsimProcess::RequestsTo(std::string_view path) cons
     return out;
 }
 
+std::optional<RequestRecord> CamsimProcess::WaitForRequest(std::string_view path, std::string_view querySubstring,
+                                                          int timeoutMs) const
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        for (RequestRecord& record : Requests()) {
+            if (record.path == path && record.query.find(querySubstring) != std::string::npos)
+                return std::move(record);
+        }
+        if (Clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 void CamsimProcess::ClearRequests()
 {
     Get("/camsim/clear");

@@ -18,6 +18,7 @@
 // are described in `camsim --help` and in tools/camsim/README.md.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -53,6 +54,10 @@ public:
     // The request log (camera requests only, never the control path), oldest first.
     std::vector<RequestRecord> Requests() const;
     std::vector<RequestRecord> RequestsTo(std::string_view path) const;
+    // Waits until a request to `path` whose query contains `querySubstring` has arrived (for
+    // commands sent from other threads); the first such request, or nullopt after timeoutMs.
+    std::optional<RequestRecord> WaitForRequest(std::string_view path, std::string_view querySubstring = {},
+                                                int timeoutMs = 5000) const;
     void ClearRequests();
     std::string State() const;                        // GET /camsim/state (JSON)
 
