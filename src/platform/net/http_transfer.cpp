@@ -304,7 +304,7 @@ NetStatus CHttpTransfer::Open(int limitMs)
             return NetStatus::Failed;
         if (d.Cancelled())
             return NetStatus::Aborted;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return NetStatus::TimedOut;
         d.Step(static_cast<int>(std::min<long long>(left, kPollSliceMs)));
