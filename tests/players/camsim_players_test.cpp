@@ -34,8 +34,9 @@ protected:
         t.connectSettleMs = 10;
         t.consumerStopMs = 300;
         t.stopSleepMs = 50;
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kv-players-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold a slash
+        m_dir = std::filesystem::temp_directory_path() / ("kv-players-" + std::to_string(::getpid()) + "-" + name);
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir / "sent");
         SetLogPath((m_dir / "errlog.txt").string());
