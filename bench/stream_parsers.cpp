@@ -3,10 +3,7 @@
 // the allocation of each frame it hands over.
 //
 //   bench_stream_parsers --benchmark_min_time=2s
-//
-// The benchmarks are linked against kvcore only, so the stream writer is compiled into this
-// program from its source.
-#include "../tools/streamgen/streamgen.cpp"
+#include "streamgen.h"
 
 #include "stream/asf_parser.h"
 #include "stream/mjpg_parser.h"
