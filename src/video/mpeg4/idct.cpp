@@ -35,7 +35,7 @@ inline uint32_t Sar(uint32_t v, int n) { return static_cast<uint32_t>(static_cas
 inline VecU Sar(const VecU& v, int n) { return reinterpret_cast<VecU>(reinterpret_cast<const VecS&>(v) >> n); }
 
 template <int Bits, bool Rows, typename U>
-inline void Butterfly(const U x[8], U y[8])
+__attribute__((always_inline)) inline void Butterfly(const U x[8], U y[8])
 {
     using C = Constants<Bits>;
     const U A = (x[0] + x[4]) * C::c4;
@@ -71,8 +71,9 @@ inline void Butterfly(const U x[8], U y[8])
 
 // Rows one by one (most rows of a real block are empty or hold only their first term),
 // then all eight columns at once in vector lanes.
+// Always inlined, so that each clone of the callers compiles it for its own processor.
 template <int Bits>
-inline void Idct(const int32_t in[64], int32_t out[64])
+__attribute__((always_inline)) inline void Idct(const int32_t in[64], int32_t out[64])
 {
     alignas(32) uint32_t tmp[64];
     for (int r = 0; r < 8; ++r) {
