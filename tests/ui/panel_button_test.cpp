@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -104,9 +105,13 @@ TEST_F(ButtonTest, AutoRepeatHeldForThreeIntervalsSendsFourCommands)
 {
     button->SetAutoRepeat(true, 200);
     QSignalSpy commands(button, &QAbstractButton::clicked);
+    QElapsedTimer held;
+    held.start();
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(30, 20));
-    QTest::qWait(500);  // commands at 0, 200 and 400 ms
+    while (commands.count() < 3 && held.elapsed() < 5000)  // commands at 0, 200 and 400 ms
+        QTest::qWait(5);
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 20));
+    EXPECT_GE(held.elapsed(), 390);
     EXPECT_EQ(commands.count(), 4);  // three, and one more to make the count even
     EXPECT_FALSE(button->isDown());
     EXPECT_TRUE(button->IsHovered());  // released over the button
