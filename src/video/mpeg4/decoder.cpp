@@ -29,7 +29,7 @@ int DeblockStrengthForTesting() { return g_deblockStrength.load(); }
 void SetDeblockStrengthForTesting(int s) { g_deblockStrength.store(s); }
 
 Decoder::Decoder(const ModuleProfile& profile)
-    : profile_(profile), idct_(profile.lowPrecisionIdct ? IdctLow : IdctHigh), vlc_(Tables())
+    : profile_(profile), ops_(SelectBlockOps(profile.lowPrecisionIdct)), vlc_(Tables())
 {
 }
 

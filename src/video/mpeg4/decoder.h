@@ -125,7 +125,7 @@ private:
     void WriteOutput(DECODER& record, uint8_t* output, VopType type, bool filter);
 
     const ModuleProfile& profile_;
-    IdctFunction idct_;
+    BlockOps ops_;
     BitReader br_;
     const VlcTables& vlc_;
 
@@ -152,7 +152,6 @@ private:
 
     // Block scratch: coefficients in raster order and which of them are non-zero.
     alignas(32) int32_t block_[64] = {};
-    alignas(32) int32_t pixels_[64] = {};
     uint64_t nonZero_ = 0;
 
     // Two pictures, each Y, U, V with borders: one is decoded while the other is the

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <immintrin.h>
+
 // The vector helpers below are always inlined; the note about how 32-byte vectors would be
 // passed between functions does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -103,6 +105,23 @@ __attribute__((always_inline)) inline void Idct(const int32_t in[64], int32_t ou
     }
 }
 
+// The eight row values of a block whose only non-zero coefficient is the first: the row
+// pass gives x0 * c4 everywhere, and the column pass adds its rounded d1 and d2 terms (128
+// each for a zero odd part) to rows 1, 2 and takes them from rows 5, 6. Same wrap-around
+// arithmetic as the full transform.
+template <int Bits>
+inline void DcRows(int32_t dc, int32_t rows[8])
+{
+    using C = Constants<Bits>;
+    const uint32_t a = static_cast<uint32_t>(dc) * C::c4 * C::c4;
+    const uint32_t round = 1u << (2 * Bits - 1);
+    const int32_t e = static_cast<int32_t>(a + round) >> (2 * Bits);
+    const int32_t plus = static_cast<int32_t>(a + 128 + round) >> (2 * Bits);
+    const int32_t minus = static_cast<int32_t>(a - 128 + round) >> (2 * Bits);
+    rows[0] = e, rows[1] = plus, rows[2] = plus, rows[3] = e;
+    rows[4] = e, rows[5] = minus, rows[6] = minus, rows[7] = e;
+}
+
 } // namespace
 
 // Built twice: for AVX2 (eight 32-bit multiplies per instruction) and for the baseline;
@@ -147,6 +166,92 @@ __attribute__((target_clones("avx2", "default"))) void AddBlock(const int32_t bl
         std::memcpy(&p, dst, sizeof p);
         ClampRow(v + __builtin_convertvector(p, VecS), dst);
     }
+}
+
+// The transform followed by the store, for processors with AVX2: the results go from the
+// column pass to the picture without a trip through memory, four rows per pack.
+namespace {
+
+__attribute__((target("avx2"), always_inline)) inline void Store4Rows(__m256i v0, __m256i v1, __m256i v2,
+                                                                      __m256i v3, uint8_t* dst, int stride)
+{
+    // Signed saturation to 16 bits, then unsigned to 8 bits, clamps exactly to 0 ... 255.
+    const __m256i p01 = _mm256_packs_epi32(v0, v1);
+    const __m256i p23 = _mm256_packs_epi32(v2, v3);
+    const __m256i b = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(p01, p23),
+                                                  _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    const __m128i lo = _mm256_castsi256_si128(b), hi = _mm256_extracti128_si256(b, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), lo);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + stride), _mm_unpackhi_epi64(lo, lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 2 * stride), hi);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 3 * stride), _mm_unpackhi_epi64(hi, hi));
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadRow(const int32_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i AddPixels(__m256i v, const uint8_t* dst)
+{
+    return _mm256_add_epi32(v, _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst))));
+}
+
+template <int Bits, bool Add>
+__attribute__((target("avx2"))) void IdctStoreAvx2(const int32_t in[64], uint8_t* dst, int stride)
+{
+    alignas(32) int32_t out[64];
+    Idct<Bits>(in, out);
+    for (int r = 0; r < 8; r += 4) {
+        uint8_t* d = dst + r * stride;
+        __m256i v[4];
+        for (int i = 0; i < 4; ++i) {
+            v[i] = LoadRow(out + (r + i) * 8);
+            if constexpr (Add)
+                v[i] = AddPixels(v[i], d + i * stride);
+        }
+        Store4Rows(v[0], v[1], v[2], v[3], d, stride);
+    }
+}
+
+template <int Bits, bool Add>
+void IdctStoreGeneric(const int32_t in[64], uint8_t* dst, int stride)
+{
+    alignas(32) int32_t out[64];
+    Idct<Bits>(in, out);
+    if constexpr (Add)
+        AddBlock(out, dst, stride);
+    else
+        PutBlock(out, dst, stride);
+}
+
+template <int Bits, bool Add>
+void DcStore(int32_t dc, uint8_t* dst, int stride)
+{
+    int32_t rows[8];
+    DcRows<Bits>(dc, rows);
+    for (int r = 0; r < 8; ++r, dst += stride) {
+        if constexpr (Add) {
+            for (int i = 0; i < 8; ++i) // wraps like the full path's 32-bit lanes
+                dst[i] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(static_cast<uint32_t>(rows[r]) + dst[i]), 0, 255));
+        } else {
+            const uint64_t v = static_cast<uint64_t>(std::clamp(rows[r], 0, 255)) * 0x0101010101010101ull;
+            std::memcpy(dst, &v, 8);
+        }
+    }
+}
+
+} // namespace
+
+BlockOps SelectBlockOps(bool lowPrecision, bool allowAvx2)
+{
+    __builtin_cpu_init();
+    const bool avx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+    if (lowPrecision)
+        return avx2 ? BlockOps{IdctStoreAvx2<8, false>, IdctStoreAvx2<8, true>, DcStore<8, false>, DcStore<8, true>}
+                    : BlockOps{IdctStoreGeneric<8, false>, IdctStoreGeneric<8, true>, DcStore<8, false>, DcStore<8, true>};
+    return avx2 ? BlockOps{IdctStoreAvx2<10, false>, IdctStoreAvx2<10, true>, DcStore<10, false>, DcStore<10, true>}
+                : BlockOps{IdctStoreGeneric<10, false>, IdctStoreGeneric<10, true>, DcStore<10, false>, DcStore<10, true>};
 }
 
 } // namespace kv::mpeg4

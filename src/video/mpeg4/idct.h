@@ -19,4 +19,17 @@ using IdctFunction = void (*)(const int32_t in[64], int32_t out[64]);
 void PutBlock(const int32_t block[64], uint8_t* dst, int stride);
 void AddBlock(const int32_t block[64], uint8_t* dst, int stride);
 
+// The transform of a block straight into the picture, written (put) or added (add), with
+// the same results as the transform followed by PutBlock or AddBlock. The dc variants are
+// for blocks whose only non-zero coefficient is the first one (given as dc).
+struct BlockOps {
+    void (*put)(const int32_t in[64], uint8_t* dst, int stride);
+    void (*add)(const int32_t in[64], uint8_t* dst, int stride);
+    void (*putDc)(int32_t dc, uint8_t* dst, int stride);
+    void (*addDc)(int32_t dc, uint8_t* dst, int stride);
+};
+// The fastest set the processor runs, for the 8-bit (low) or 10-bit constants; without
+// allowAvx2 the baseline set.
+BlockOps SelectBlockOps(bool lowPrecision, bool allowAvx2 = true);
+
 } // namespace kv::mpeg4

@@ -224,8 +224,10 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
     }
 
     Dequantise(true, q, scaler);
-    idct_(block_, pixels_);
-    PutBlock(pixels_, dst, stride);
+    if (nonZero_ == 1)
+        ops_.putDc(block_[0], dst, stride);
+    else
+        ops_.put(block_, dst, stride);
     ClearBlock();
     return true;
 }
@@ -255,8 +257,11 @@ bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
     if (!DecodeCoefficients(false, kZigzagScan, 0))
         return false;
     Dequantise(false, quant_, 0);
-    idct_(block_, pixels_);
-    AddBlock(pixels_, dst, stride);
+    // An empty block (every code ran past the end) transforms to zero: nothing to add.
+    if (nonZero_ == 1)
+        ops_.addDc(block_[0], dst, stride);
+    else if (nonZero_ != 0)
+        ops_.add(block_, dst, stride);
     ClearBlock();
     return true;
 }
