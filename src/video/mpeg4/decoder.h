@@ -104,7 +104,7 @@ private:
     bool DecodeMacroblockP(int mx, int my);
     bool DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, uint8_t* dst, int stride);
     bool DecodeInterBlock(uint8_t* dst, int stride);
-    bool DecodeCoefficients(bool intra, const uint8_t* scan, int start);
+    bool DecodeCoefficients(bool intra, const uint8_t* scan, int start, int q);
     bool DecodeVector(MotionVector pred, MotionVector& out);
     MotionVector PredictVector(int mx, int my, int block) const;
     void PredictMacroblock(int mx, int my, bool fourVectors);

@@ -35,46 +35,65 @@ inline int Median(int a, int b, int c)
 // Reads one block's coefficient codes into block_ (raster order) through the scan, from scan
 // position start, up to the code marked last. False for an invalid code, input that ran out,
 // or an intra block running past position 63; inter positions past 63 are dropped.
-bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start)
+//
+// With q > 0 (inter blocks with the plain quantiser) the levels are dequantised as they are
+// stored, so no second pass over the block is needed.
+bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int q)
 {
     const CoefficientTable& t = intra ? vlc_.intra : vlc_.inter;
     const CoefEntry* lookup = (intra ? vlc_.intraCoef : vlc_.interCoef).data();
+    const int odd = (q & 1) ^ 1;
+    // A local copy of the reader: the coefficient stores cannot alias it, so its state stays
+    // in registers. Written back on every way out.
+    BitReader br = br_;
+    struct WriteBack {
+        BitReader& from;
+        BitReader& to;
+        ~WriteBack() { to = from; }
+    } writeBack{br, br_};
+    uint64_t nonZero = nonZero_;
+    int32_t* const block = block_;
+    struct WriteBackMask {
+        uint64_t& from;
+        uint64_t& to;
+        ~WriteBackMask() { to = from; }
+    } writeBackMask{nonZero, nonZero_};
     int i = start;
     for (;;) {
-        const CoefEntry e = lookup[br_.Peek(kCoefBits)];
+        const CoefEntry e = lookup[br.Peek(kCoefBits)];
         if (e.length == 0)
             return false;
-        br_.Skip(e.length);
+        br.Skip(e.length);
         int code;
         int last, run, level;
         if (!e.escape) {
             last = e.last;
             run = e.run;
             level = e.level;
-        } else if (br_.ReadBit() == 0) { // level offset
-            if (!vlc_.tcoef.Decode(br_, code) || code == kTcoefEscape)
+        } else if (br.ReadBit() == 0) { // level offset
+            if (!vlc_.tcoef.Decode(br, code) || code == kTcoefEscape)
                 return false;
             const RunLevel rl = t.code[code];
             last = rl.last;
             run = rl.run;
             const int magnitude = rl.level + t.maxLevel[last][run];
-            level = br_.ReadBit() ? -magnitude : magnitude;
-        } else if (br_.ReadBit() == 0) { // run offset
-            if (!vlc_.tcoef.Decode(br_, code) || code == kTcoefEscape)
+            level = br.ReadBit() ? -magnitude : magnitude;
+        } else if (br.ReadBit() == 0) { // run offset
+            if (!vlc_.tcoef.Decode(br, code) || code == kTcoefEscape)
                 return false;
             const RunLevel rl = t.code[code];
             last = rl.last;
             run = rl.run + t.maxRun[last][rl.level] + 1;
-            level = br_.ReadBit() ? -rl.level : rl.level;
+            level = br.ReadBit() ? -rl.level : rl.level;
         } else { // fixed length
-            last = static_cast<int>(br_.ReadBit());
-            run = static_cast<int>(br_.Read(6));
-            br_.Skip(1);
-            const int v = static_cast<int>(br_.Read(12));
+            last = static_cast<int>(br.ReadBit());
+            run = static_cast<int>(br.Read(6));
+            br.Skip(1);
+            const int v = static_cast<int>(br.Read(12));
             level = v >= 2048 ? v - 4096 : v;
-            br_.Skip(1);
+            br.Skip(1);
         }
-        if (br_.Exhausted())
+        if (br.Exhausted())
             return false;
         i += run;
         if (i > 63) {
@@ -83,8 +102,12 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start)
             i = 64;
         } else {
             const int pos = scan[i];
-            block_[pos] = level;
-            nonZero_ |= uint64_t{1} << pos;
+            if (q > 0 && level != 0) {
+                const int magnitude = q * (2 * std::abs(level) + 1) - odd;
+                level = Clamp12(level > 0 ? magnitude : -magnitude);
+            }
+            block[pos] = level;
+            nonZero |= uint64_t{1} << pos;
             ++i;
         }
         if (last)
@@ -198,7 +221,7 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
     nonZero_ = 1; // the DC position is always processed
     if (coded) {
         const uint8_t* scan = !acPred ? kZigzagScan : fromAbove ? kAlternateHorizontalScan : kAlternateVerticalScan;
-        if (!DecodeCoefficients(true, scan, 1))
+        if (!DecodeCoefficients(true, scan, 1, 0))
             return false;
     }
 
@@ -254,9 +277,14 @@ bool Decoder::DecodeIntraMacroblock(int mx, int my, int cbpc, int cbpy, bool acP
 bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
 {
     nonZero_ = 0;
-    if (!DecodeCoefficients(false, kZigzagScan, 0))
-        return false;
-    Dequantise(false, quant_, 0);
+    if (quantType_ == 0) {
+        if (!DecodeCoefficients(false, kZigzagScan, 0, quant_))
+            return false;
+    } else {
+        if (!DecodeCoefficients(false, kZigzagScan, 0, 0))
+            return false;
+        Dequantise(false, quant_, 0);
+    }
     // An empty block (every code ran past the end) transforms to zero: nothing to add.
     if (nonZero_ == 1)
         ops_.addDc(block_[0], dst, stride);
