@@ -166,8 +166,11 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
 // Zeroes the coefficients the last block set, ready for the next one.
 void Decoder::ClearBlock()
 {
-    for (uint64_t bits = nonZero_; bits; bits &= bits - 1)
-        block_[__builtin_ctzll(bits)] = 0;
+    if (__builtin_popcountll(nonZero_) > 8)
+        std::memset(block_, 0, sizeof block_); // a few wide stores beat many single ones
+    else
+        for (uint64_t bits = nonZero_; bits; bits &= bits - 1)
+            block_[__builtin_ctzll(bits)] = 0;
     nonZero_ = 0;
 }
 
@@ -411,15 +414,20 @@ void Decoder::CopyFromReference(int mx, int my)
 {
     const ptrdiff_t y = static_cast<ptrdiff_t>(my) * 16 * stride_ + mx * 16;
     const ptrdiff_t c = static_cast<ptrdiff_t>(my) * 8 * cstride_ + mx * 8;
+    const ptrdiff_t ys = stride_, cs = cstride_;
     uint8_t* dst = Cur(0) + y;
     const uint8_t* src = Ref(0) + y;
-    for (int r = 0; r < 16; ++r, dst += stride_, src += stride_)
-        std::memcpy(dst, src, 16);
-    for (int p = 1; p <= 2; ++p) {
-        dst = Cur(p) + c;
-        src = Ref(p) + c;
-        for (int r = 0; r < 8; ++r, dst += cstride_, src += cstride_)
-            std::memcpy(dst, src, 8);
+#pragma GCC unroll 16
+    for (int r = 0; r < 16; ++r)
+        std::memcpy(dst + r * ys, src + r * ys, 16);
+    uint8_t* du = Cur(1) + c;
+    uint8_t* dv = Cur(2) + c;
+    const uint8_t* su = Ref(1) + c;
+    const uint8_t* sv = Ref(2) + c;
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; ++r) {
+        std::memcpy(du + r * cs, su + r * cs, 8);
+        std::memcpy(dv + r * cs, sv + r * cs, 8);
     }
 }
 
