@@ -197,21 +197,55 @@ __attribute__((target("avx2"), always_inline)) inline __m256i AddPixels(__m256i 
     return _mm256_add_epi32(v, _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst))));
 }
 
+// r[i] becomes the i-th column of the 8x8 matrix whose rows r held.
+__attribute__((target("avx2"), always_inline)) inline void Transpose(__m256i r[8])
+{
+    __m256i t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(r[i], r[i + 1]);
+        t[i + 1] = _mm256_unpackhi_epi32(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+        r[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+    }
+}
+
+// Both passes in vector lanes: the rows are transposed into lanes, transformed eight at a
+// time and transposed back for the column pass. The row pass gives the same values as the
+// one-row-at-a-time code (its shortcut for rows holding only their first term is exact).
 template <int Bits, bool Add>
 __attribute__((target("avx2"))) void IdctStoreAvx2(const int32_t in[64], uint8_t* dst, int stride)
 {
-    alignas(32) int32_t out[64];
-    Idct<Bits>(in, out);
-    for (int r = 0; r < 8; r += 4) {
-        uint8_t* d = dst + r * stride;
-        __m256i v[4];
-        for (int i = 0; i < 4; ++i) {
-            v[i] = LoadRow(out + (r + i) * 8);
-            if constexpr (Add)
-                v[i] = AddPixels(v[i], d + i * stride);
-        }
-        Store4Rows(v[0], v[1], v[2], v[3], d, stride);
+    __m256i r[8];
+    for (int i = 0; i < 8; ++i)
+        r[i] = LoadRow(in + i * 8);
+    Transpose(r);
+    VecU x[8], y[8];
+    for (int i = 0; i < 8; ++i)
+        x[i] = reinterpret_cast<VecU>(r[i]);
+    Butterfly<Bits, true>(x, y);
+    for (int i = 0; i < 8; ++i)
+        r[i] = reinterpret_cast<__m256i>(y[i]);
+    Transpose(r);
+    for (int i = 0; i < 8; ++i)
+        x[i] = reinterpret_cast<VecU>(r[i]);
+    Butterfly<Bits, false>(x, y);
+    const uint32_t round = 1u << (2 * Bits - 1);
+    __m256i v[8];
+    for (int i = 0; i < 8; ++i) {
+        v[i] = reinterpret_cast<__m256i>(Sar(y[i] + round, 2 * Bits));
+        if constexpr (Add)
+            v[i] = AddPixels(v[i], dst + i * stride);
     }
+    Store4Rows(v[0], v[1], v[2], v[3], dst, stride);
+    Store4Rows(v[4], v[5], v[6], v[7], dst + 4 * stride, stride);
 }
 
 template <int Bits, bool Add>
