@@ -52,6 +52,12 @@ public:
         cache_ <<= n;
         cached_ -= n;
     }
+    // Drops n bits that the last Peek of at least n bits made available.
+    void SkipPeeked(int n)
+    {
+        cache_ <<= n;
+        cached_ -= n;
+    }
     uint32_t Read(int n)
     {
         const uint32_t v = Peek(n);

@@ -60,10 +60,14 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
     } writeBackMask{nonZero, nonZero_};
     int i = start;
     for (;;) {
+        // Running out of input is tested where it can matter, not after every code: every
+        // way out after the input ran out still fails (the reader never moves back), and the
+        // loop cannot spin on the zeros past the end, since each code moves i forward until
+        // the test at position 64.
         const CoefEntry e = lookup[br.Peek(kCoefBits)];
         if (e.length == 0)
             return false;
-        br.Skip(e.length);
+        br.SkipPeeked(e.length);
         int code;
         int last, run, level;
         if (!e.escape) {
@@ -93,11 +97,9 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
             level = v >= 2048 ? v - 4096 : v;
             br.Skip(1);
         }
-        if (br.Exhausted())
-            return false;
         i += run;
         if (i > 63) {
-            if (intra)
+            if (intra || br.Exhausted())
                 return false;
             i = 64;
         } else {
@@ -111,7 +113,7 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
             ++i;
         }
         if (last)
-            return true;
+            return !br.Exhausted();
     }
 }
 
