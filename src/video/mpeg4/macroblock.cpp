@@ -124,14 +124,14 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
     uint64_t bits = nonZero_;
     if (quantType_ == 0) {
         const int odd = (q & 1) ^ 1;
+        if (intra && (bits & 1)) {
+            block_[0] = Clamp12(block_[0] * dcScaler);
+            bits &= ~uint64_t{1};
+        }
         while (bits) {
             const int pos = __builtin_ctzll(bits);
             bits &= bits - 1;
             const int level = block_[pos];
-            if (intra && pos == 0) {
-                block_[0] = Clamp12(level * dcScaler);
-                continue;
-            }
             if (level == 0)
                 continue;
             const int magnitude = q * (2 * std::abs(level) + 1) - odd;
