@@ -70,11 +70,32 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
         br.SkipPeeked(e.length);
         int code;
         int last, run, level;
-        if (!e.escape) {
+        if (e.level != 0) {
             last = e.last;
             run = e.run;
             level = e.level;
-        } else if (br.ReadBit() == 0) { // level offset
+            i += run;
+            if (i > 63) {
+                if (intra || br.Exhausted())
+                    return false;
+                i = 64;
+            } else {
+                if (q > 0) {
+                    // Only inter blocks get here; their table levels are at most 12, so
+                    // q * 25 stays inside 12 bits and needs no clamp.
+                    const int magnitude = q * (2 * std::abs(level) + 1) - odd;
+                    level = level > 0 ? magnitude : -magnitude;
+                }
+                const int pos = scan[i];
+                block[pos] = level;
+                nonZero |= uint64_t{1} << pos;
+                ++i;
+            }
+            if (last)
+                return !br.Exhausted();
+            continue;
+        }
+        if (br.ReadBit() == 0) { // level offset
             if (!vlc_.tcoef.Decode(br, code) || code == kTcoefEscape)
                 return false;
             const RunLevel rl = t.code[code];
@@ -168,7 +189,7 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
 // Zeroes the coefficients the last block set, ready for the next one.
 void Decoder::ClearBlock()
 {
-    if (__builtin_popcountll(nonZero_) > 8)
+    if (nonZero_ >> 8)
         std::memset(block_, 0, sizeof block_); // a few wide stores beat many single ones
     else
         for (uint64_t bits = nonZero_; bits; bits &= bits - 1)

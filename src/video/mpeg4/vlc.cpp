@@ -57,13 +57,14 @@ std::vector<CoefEntry> MakeCoefLookup(const VlcTable& tcoef, const CoefficientTa
         if (e.length == 0)
             continue;
         if (e.value == kTcoefEscape) {
-            c.escape = 1;
-            c.length = e.length;
+            c.length = e.length; // level stays 0
             continue;
         }
         const RunLevel rl = t.code[e.value];
+        if (rl.level == 0 || rl.level > 127)
+            throw std::logic_error("coefficient level outside the lookup entry");
         const bool negative = (i >> (kCoefBits - e.length - 1)) & 1;
-        c.level = static_cast<int16_t>(negative ? -rl.level : rl.level);
+        c.level = static_cast<int8_t>(negative ? -rl.level : rl.level);
         c.run = rl.run;
         c.last = rl.last;
         c.length = static_cast<uint8_t>(e.length + 1);

@@ -57,14 +57,13 @@ struct CoefficientTable {
 };
 
 // A transform coefficient code together with its sign bit, looked up in one step: the next
-// kCoefBits bits index the table. length 0: invalid; escape: the escape code (length 7, no
-// sign bit).
+// kCoefBits bits index the table. length 0: invalid; level 0 (no code has it): the escape
+// code (length 7, no sign bit). Whole bytes, so the hot loop reads them without masking.
 struct CoefEntry {
-    int16_t level; // signed
+    int8_t level; // signed, 1 ... 12 in magnitude
     uint8_t run;
-    uint8_t last : 1;
-    uint8_t escape : 1;
-    uint8_t length : 5; // code and sign bit
+    uint8_t last;
+    uint8_t length; // code and sign bit
 };
 inline constexpr int kCoefBits = 13;
 
