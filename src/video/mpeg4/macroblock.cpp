@@ -71,27 +71,27 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
         int code;
         int last, run, level;
         if (e.level != 0) {
-            last = e.last;
-            run = e.run;
-            level = e.level;
-            i += run;
+            i += e.runLast & 127;
             if (i > 63) {
                 if (intra || br.Exhausted())
                     return false;
                 i = 64;
             } else {
                 if (q > 0) {
-                    // Only inter blocks get here; their table levels are at most 12, so
-                    // q * 25 stays inside 12 bits and needs no clamp.
-                    const int magnitude = q * (2 * std::abs(level) + 1) - odd;
-                    level = level > 0 ? magnitude : -magnitude;
+                    // q * (2 |level| + 1) - odd with the level's sign. Only inter blocks get
+                    // here; their table levels are at most 12, so q * 25 stays inside 12
+                    // bits and needs no clamp.
+                    const int sign = e.scaled >> 7; // 0 or -1
+                    level = q * e.scaled - ((odd ^ sign) - sign);
+                } else {
+                    level = e.level;
                 }
                 const int pos = scan[i];
                 block[pos] = level;
                 nonZero |= uint64_t{1} << pos;
                 ++i;
             }
-            if (last)
+            if (e.runLast & 128)
                 return !br.Exhausted();
             continue;
         }

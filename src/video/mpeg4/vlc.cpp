@@ -61,12 +61,14 @@ std::vector<CoefEntry> MakeCoefLookup(const VlcTable& tcoef, const CoefficientTa
             continue;
         }
         const RunLevel rl = t.code[e.value];
-        if (rl.level == 0 || rl.level > 127)
-            throw std::logic_error("coefficient level outside the lookup entry");
+        if (rl.level == 0)
+            throw std::logic_error("coefficient level 0 in the code table");
         const bool negative = (i >> (kCoefBits - e.length - 1)) & 1;
+        if (rl.level > 60 || rl.run > 63)
+            throw std::logic_error("coefficient code outside the lookup entry");
         c.level = static_cast<int8_t>(negative ? -rl.level : rl.level);
-        c.run = rl.run;
-        c.last = rl.last;
+        c.scaled = static_cast<int8_t>(negative ? -(2 * rl.level + 1) : 2 * rl.level + 1);
+        c.runLast = static_cast<uint8_t>(rl.run | rl.last << 7);
         c.length = static_cast<uint8_t>(e.length + 1);
     }
     return lookup;

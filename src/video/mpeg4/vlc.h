@@ -60,10 +60,10 @@ struct CoefficientTable {
 // kCoefBits bits index the table. length 0: invalid; level 0 (no code has it): the escape
 // code (length 7, no sign bit). Whole bytes, so the hot loop reads them without masking.
 struct CoefEntry {
-    int8_t level; // signed, 1 ... 12 in magnitude
-    uint8_t run;
-    uint8_t last;
-    uint8_t length; // code and sign bit
+    int8_t level;   // signed, 1 ... 27 in magnitude
+    int8_t scaled;  // 2 * level + sign(level): the plain quantiser's factor for the level
+    uint8_t runLast; // run, plus 128 for the code marked last
+    uint8_t length;  // code and sign bit
 };
 inline constexpr int kCoefBits = 13;
 
