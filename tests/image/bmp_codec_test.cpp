@@ -253,7 +253,8 @@ TEST(BmpCodec, SixteenBitMasksShiftChannels)
         Put16(dib, 0);
         CxImage image;
         ASSERT_TRUE(image.Decode(dib.data(), static_cast<std::uint32_t>(dib.size()), 1));
-        EXPECT_EQ(TopDownRgb(image), (std::vector<std::uint8_t>{0xF8, 0, 0, 0, c.comp ? 0xFC : 0xF8, 0, 0, 0, 0xF8}));
+        const std::uint8_t green = c.comp ? 0xFC : 0xF8;
+        EXPECT_EQ(TopDownRgb(image), (std::vector<std::uint8_t>{0xF8, 0, 0, 0, green, 0, 0, 0, 0xF8}));
     }
 }
 
