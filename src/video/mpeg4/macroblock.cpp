@@ -272,7 +272,10 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
         keep.col[k] = static_cast<int16_t>(block_[(k + 1) * 8]);
     }
 
-    Dequantise(true, q, scaler);
+    if (nonZero_ == 1 && quantType_ == 0) // DC only, no mismatch control: scale it here
+        block_[0] = Clamp12(block_[0] * scaler);
+    else
+        Dequantise(true, q, scaler);
     if (nonZero_ == 1)
         ops_.putDc(block_[0], dst, stride);
     else
