@@ -266,8 +266,18 @@ void DcStore(int32_t dc, uint8_t* dst, int stride)
     DcRows<Bits>(dc, rows);
     for (int r = 0; r < 8; ++r, dst += stride) {
         if constexpr (Add) {
-            for (int i = 0; i < 8; ++i) // wraps like the full path's 32-bit lanes
-                dst[i] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(static_cast<uint32_t>(rows[r]) + dst[i]), 0, 255));
+            // |rows[r]| stays below 2^16 (a 32-bit value shifted down by 16 or 20 bits), so
+            // adding it to a sample cannot wrap; clamp(p + v, 0, 255) is then a saturating
+            // add or subtract of min(|v|, 255).
+#if defined(__SSE2__)
+            const int v = rows[r];
+            const __m128i m = _mm_set1_epi8(static_cast<char>(std::min(v < 0 ? -v : v, 255)));
+            const __m128i p = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), v < 0 ? _mm_subs_epu8(p, m) : _mm_adds_epu8(p, m));
+#else
+            for (int i = 0; i < 8; ++i)
+                dst[i] = static_cast<uint8_t>(std::clamp(rows[r] + dst[i], 0, 255));
+#endif
         } else {
             const uint64_t v = static_cast<uint64_t>(std::clamp(rows[r], 0, 255)) * 0x0101010101010101ull;
             std::memcpy(dst, &v, 8);
