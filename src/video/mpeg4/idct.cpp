@@ -240,7 +240,10 @@ __attribute__((target("avx2"))) void IdctStoreAvx2(const int32_t in[64], uint8_t
     const uint32_t round = 1u << (2 * Bits - 1);
     __m256i v[8];
     for (int i = 0; i < 8; ++i) {
-        v[i] = reinterpret_cast<__m256i>(Sar(y[i] + round, 2 * Bits));
+        // shifted here rather than through Sar: a vector returned from a function compiled
+        // without AVX is an ABI mismatch that clang refuses
+        const VecS sum = reinterpret_cast<VecS>(y[i] + round);
+        v[i] = reinterpret_cast<__m256i>(sum >> (2 * Bits));
         if constexpr (Add)
             v[i] = AddPixels(v[i], dst + i * stride);
     }
