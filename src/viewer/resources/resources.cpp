@@ -67,6 +67,17 @@ std::optional<QCursor> LoadCursorResource(int id)
     return QCursor(pixmap, 0, 0);
 }
 
+bool SetCursorResource(QWidget& widget, int id)
+{
+    const auto cursor = id == 0 ? std::nullopt : LoadCursorResource(id);
+    if (!cursor) {
+        widget.unsetCursor();
+        return id == 0;
+    }
+    widget.setCursor(*cursor);
+    return true;
+}
+
 QString LoadQString(int id)
 {
     const char* text = LoadString(id);

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QImage>
 #include <QString>
+#include <QWidget>
 
 #include <optional>
 
@@ -22,6 +23,9 @@ QImage LoadBitmapResource(int id);
 QByteArray LoadImageResource(int id);
 // A cursor resource with its hot spot; nothing when absent.
 std::optional<QCursor> LoadCursorResource(int id);
+// Gives a widget cursor resource id, or its default cursor for id 0. False (and the default
+// cursor) when the module has no such cursor.
+bool SetCursorResource(QWidget& widget, int id);
 // A string of the string table as a QString; empty when absent.
 QString LoadQString(int id);
 

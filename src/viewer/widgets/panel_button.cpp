@@ -165,17 +165,7 @@ void CPanelButton::SetFlatFocus(bool drawFocus, bool repaint)
 
 bool CPanelButton::SetBtnCursor(int cursorId)
 {
-    if (cursorId == 0) {
-        unsetCursor();
-        return true;
-    }
-    const auto cursor = LoadCursorResource(cursorId);
-    if (!cursor) {
-        unsetCursor();
-        return false;
-    }
-    setCursor(*cursor);
-    return true;
+    return SetCursorResource(*this, cursorId);
 }
 
 void CPanelButton::SetTransparent(bool transparent)

@@ -160,17 +160,7 @@ void CPanelSlider::DrawFocusRect(bool draw, bool repaint)
 
 bool CPanelSlider::SetSliderCursor(int cursorId)
 {
-    if (cursorId == 0) {
-        unsetCursor();
-        return true;
-    }
-    const auto cursor = LoadCursorResource(cursorId);
-    if (!cursor) {
-        unsetCursor();
-        return false;
-    }
-    setCursor(*cursor);
-    return true;
+    return SetCursorResource(*this, cursorId);
 }
 
 int CPanelSlider::ThumbLength() const
