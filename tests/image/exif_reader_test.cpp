@@ -1,6 +1,7 @@
 #include "image_test_util.h"
 
 #include "video/image/exif_reader.h"
+#include "ximage.h"
 #include "xmemfile.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,40 @@ TEST(ExifReader, ResolutionUnitsAndRationals)
             EXPECT_EQ(info.orientation, 3);
         }
     }
+}
+
+// Values far outside an integer field (an orientation of -1e10, a resolution unit of 1e10,
+// both as doubles) are clamped instead of converted with undefined results.
+TEST(ExifReader, OutOfRangeNumbersAreClampedToTheirFields)
+{
+    std::vector<std::uint8_t> tail;
+    for (double v : {-1e10, 1e10}) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int i = 0; i < 8; ++i)
+            tail.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    }
+    // directory at 8 with two entries: 2 + 2 x 12 + 4 bytes, so the doubles start at 38
+    const auto section = ExifSection({{274, 12, 1, 38}, {296, 12, 1, 46}}, tail, false);
+    ExifInfo info{};
+    std::string error;
+    Parse(section, info, error);
+    EXPECT_EQ(info.orientation, 0);
+    EXPECT_EQ(info.resolutionUnit, 0.0f);
+
+    CxImage image;
+    ASSERT_TRUE(image.Create(4, 4, 24));
+    image.SetXDPI(2000000000);
+    image.SetYDPI(-2000000000);
+    CxMemFile bmp;
+    bmp.Open();
+    ASSERT_TRUE(image.Encode(&bmp, 1));
+    const std::uint8_t* bytes = bmp.GetBuffer(false);
+    std::int32_t xPels, yPels;  // the written file's header, after the 14-byte file header
+    std::memcpy(&xPels, bytes + 14 + 24, 4);
+    std::memcpy(&yPels, bytes + 14 + 28, 4);
+    EXPECT_EQ(xPels, 2147483647);
+    EXPECT_EQ(yPels, -2147483647 - 1);
 }
 
 TEST(ExifReader, MalformedDataEndsTheParseWithItsMessage)

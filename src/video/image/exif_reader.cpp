@@ -1,4 +1,5 @@
 #include "video/image/exif_reader.h"
+#include "video/image/saturating_cast.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -295,7 +296,7 @@ bool ExifReader::ProcessDirectory(std::size_t dirOffset, int nesting)
             break;
         case kTagOrientation:
             if (hasValue) {
-                m_info->orientation = static_cast<std::int32_t>(ConvertAnyFormat(value, format));
+                m_info->orientation = kv::image::SaturatingCast<std::int32_t>(ConvertAnyFormat(value, format));
                 if (m_info->orientation < 1 || m_info->orientation > 8) {
                     SetError("Undefined rotation value");
                     m_info->orientation = 0;
@@ -312,7 +313,7 @@ bool ExifReader::ProcessDirectory(std::size_t dirOffset, int nesting)
             break;
         case kTagResolutionUnit:
             if (hasValue) {
-                switch (static_cast<int>(ConvertAnyFormat(value, format))) {
+                switch (kv::image::SaturatingCast<int>(ConvertAnyFormat(value, format))) {
                 case 1:
                 case 2: m_info->resolutionUnit = 1.0f; break;
                 case 3: m_info->resolutionUnit = 0.3937007874f; break;
@@ -336,19 +337,19 @@ bool ExifReader::ProcessDirectory(std::size_t dirOffset, int nesting)
             break;
         case kTagFlash:
             if (hasValue)
-                m_info->flashUsed = static_cast<std::int32_t>(ConvertAnyFormat(value, format));
+                m_info->flashUsed = kv::image::SaturatingCast<std::int32_t>(ConvertAnyFormat(value, format));
             break;
         case kTagIso:
             if (hasValue)
-                m_info->isoEquivalent = static_cast<std::int32_t>(ConvertAnyFormat(value, format));
+                m_info->isoEquivalent = kv::image::SaturatingCast<std::int32_t>(ConvertAnyFormat(value, format));
             break;
         case kTagThumbnailOffset:
             if (hasValue)
-                m_info->thumbnailOffset = static_cast<std::uint32_t>(ConvertAnyFormat(value, format));
+                m_info->thumbnailOffset = kv::image::SaturatingCast<std::uint32_t>(ConvertAnyFormat(value, format));
             break;
         case kTagThumbnailLength:
             if (hasValue)
-                m_info->thumbnailSize = static_cast<std::uint32_t>(ConvertAnyFormat(value, format));
+                m_info->thumbnailSize = kv::image::SaturatingCast<std::uint32_t>(ConvertAnyFormat(value, format));
             break;
         case kTagExifOffset:
         case kTagInteropOffset: {

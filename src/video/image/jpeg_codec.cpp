@@ -1,4 +1,5 @@
 #include "video/image/jpeg_codec.h"
+#include "video/image/saturating_cast.h"
 
 #include "video/image/jpeg_error.h"
 #include "video/image/jpeg_stream_adapter.h"
@@ -100,9 +101,9 @@ bool JpegCodec::Decompress(jpeg_decompress_struct* cinfo, bool exifValid)
 
     if (exifValid) {
         if (m_exifinfo.xResolution != 0 && m_exifinfo.resolutionUnit != 0)
-            SetXDPI(static_cast<std::int32_t>(m_exifinfo.xResolution / m_exifinfo.resolutionUnit));
+            SetXDPI(kv::image::SaturatingCast<std::int32_t>(m_exifinfo.xResolution / m_exifinfo.resolutionUnit));
         if (m_exifinfo.yResolution != 0 && m_exifinfo.resolutionUnit != 0)
-            SetYDPI(static_cast<std::int32_t>(m_exifinfo.yResolution / m_exifinfo.resolutionUnit));
+            SetYDPI(kv::image::SaturatingCast<std::int32_t>(m_exifinfo.yResolution / m_exifinfo.resolutionUnit));
     } else if (cinfo->density_unit == 2) {
         SetXDPI(static_cast<std::int32_t>(std::floor(cinfo->X_density * 2.54 + 0.5)));
         SetYDPI(static_cast<std::int32_t>(std::floor(cinfo->Y_density * 2.54 + 0.5)));

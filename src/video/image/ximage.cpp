@@ -1,5 +1,6 @@
 // CxImage: construction, the DIB block and its palette, and the plain accessors.
 #include "ximage.h"
+#include "video/image/saturating_cast.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,13 +71,13 @@ void CxImage::ResetInfo(std::uint32_t imagetype)
 void CxImage::SetXDPI(std::int32_t dpi)
 {
     info.xDPI = dpi;
-    head.biXPelsPerMeter = static_cast<std::int32_t>(std::floor(dpi * 39.37007874015748 + 0.5));
+    head.biXPelsPerMeter = kv::image::SaturatingCast<std::int32_t>(std::floor(dpi * 39.37007874015748 + 0.5));
 }
 
 void CxImage::SetYDPI(std::int32_t dpi)
 {
     info.yDPI = dpi;
-    head.biYPelsPerMeter = static_cast<std::int32_t>(std::floor(dpi * 39.37007874015748 + 0.5));
+    head.biYPelsPerMeter = kv::image::SaturatingCast<std::int32_t>(std::floor(dpi * 39.37007874015748 + 0.5));
 }
 
 bool CxImage::Free()
