@@ -42,7 +42,7 @@ int BmpBits(int id)
 TEST(Resources, EveryBitmapExistsAtItsSizeAndDepth)
 {
     kvtest::App();
-    const BitmapSpec specs[] = {
+    const BitmapSpec bitmaps[] = {
         // panel buttons: zoom, zoom armed, capture, control, pan/tilt (hover and normal)
         {{503, 502, 505, 504, 511, 507, 508, 509, 510, 506, 577, 576, 575, 574, 541, 540, 547, 546, 561, 560,
           615, 614, 613, 612, 579, 578, 585, 584, 599, 598}, 38, 31, 8},
@@ -58,14 +58,14 @@ TEST(Resources, EveryBitmapExistsAtItsSizeAndDepth)
         {{1}, 16, 15, 4},
     };
     std::set<int> seen;
-    for (const auto& spec : specs)
-        for (int id : spec.ids) {
+    for (const auto& expected : bitmaps)
+        for (int id : expected.ids) {
             SCOPED_TRACE(id);
             EXPECT_TRUE(seen.insert(id).second) << "listed twice";
             const QImage img = kv::viewer::LoadBitmapResource(id);
             ASSERT_FALSE(img.isNull());
-            EXPECT_EQ(img.size(), QSize(spec.width, spec.height));
-            EXPECT_EQ(BmpBits(id), spec.bits);
+            EXPECT_EQ(img.size(), QSize(expected.width, expected.height));
+            EXPECT_EQ(BmpBits(id), expected.bits);
         }
     EXPECT_TRUE(kv::viewer::LoadBitmapResource(500).isNull());
 

@@ -544,11 +544,11 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
         return reply(404, "unknown control path\n");
 
     if (params.count("fault")) {
-        FaultSpec spec;
+        FaultSpec order;
         std::string error;
-        if (!FaultFromParams(params, spec, error))
+        if (!FaultFromParams(params, order, error))
             return reply(400, error + "\n");
-        m_faults.Set(spec);
+        m_faults.Set(order);
     }
     Settings next = CurrentSettings();
     for (const auto& [key, value] : params) {

@@ -217,9 +217,9 @@ HttpAnswer CamsimProcess::ReadStream(std::string_view target, std::size_t maxByt
     return Exchange(request, maxBytes, timeoutMs);
 }
 
-bool CamsimProcess::SetFault(std::string_view spec)
+bool CamsimProcess::SetFault(std::string_view order)
 {
-    std::string query(spec);
+    std::string query(order);
     for (char& ch : query) {
         if (ch == ',')
             ch = '&';

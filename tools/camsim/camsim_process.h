@@ -46,7 +46,7 @@ public:
     std::string Url(std::string_view path) const;     // BaseUrl() + path (a leading "/" is dropped)
 
     // Fault order, e.g. "never_answer", "stall_mid&after_bytes=100&path=/img/"; "none" clears.
-    bool SetFault(std::string_view spec);
+    bool SetFault(std::string_view order);
     bool ClearFault() { return SetFault("none"); }
     // Run-time settings as a query, e.g. "audio=on&kind=mpeg&levels=1,2,3,4".
     bool Control(std::string_view query);

@@ -110,23 +110,23 @@ bool ParseLevels(std::string_view text, std::array<std::uint8_t, 4>& out)
 
 bool FaultFromParams(const std::map<std::string, std::string>& params, FaultSpec& out, std::string& error)
 {
-    FaultSpec spec;
+    FaultSpec order;
     auto kind = params.find("fault");
     if (kind == params.end() || !FaultKinds().count(kind->second)) {
         error = "unknown fault kind";
         return false;
     }
-    spec.kind = kind->second;
+    order.kind = kind->second;
     for (const auto& [key, value] : params) {
         if (key == "fault")
             continue;
         std::int64_t number = 0;
         if (key == "path") {
-            spec.path = value;
+            order.path = value;
             continue;
         }
         if (key == "raw") {
-            if (!OnOff(value, spec.raw)) {
+            if (!OnOff(value, order.raw)) {
                 error = "raw must be 0 or 1";
                 return false;
             }
@@ -136,23 +136,23 @@ bool FaultFromParams(const std::map<std::string, std::string>& params, FaultSpec
             error = "bad value for " + key;
             return false;
         }
-        if (key == "after_bytes") spec.afterBytes = number;
-        else if (key == "after_frames" || key == "after_packets") spec.afterFrames = number;
-        else if (key == "ms") spec.ms = number;
-        else if (key == "bytes") spec.bytes = number;
+        if (key == "after_bytes") order.afterBytes = number;
+        else if (key == "after_frames" || key == "after_packets") order.afterFrames = number;
+        else if (key == "ms") order.ms = number;
+        else if (key == "bytes") order.bytes = number;
         else if (key == "count") {
             if (number < 1) {
                 error = "count must be at least 1";
                 return false;
             }
-            spec.count = number;
+            order.count = number;
         }
         else {
             error = "unknown fault parameter " + key;
             return false;
         }
     }
-    out = spec;
+    out = order;
     return true;
 }
 

@@ -8,16 +8,16 @@ namespace {
 constexpr std::int64_t kDefaultGarbageBytes = 65536;
 }
 
-bool FaultMatches(const FaultSpec& spec, std::string_view path)
+bool FaultMatches(const FaultSpec& order, std::string_view path)
 {
-    return spec.Active() && path.substr(0, std::min(path.size(), spec.path.size())) == spec.path &&
-           path.size() >= spec.path.size();
+    return order.Active() && path.substr(0, std::min(path.size(), order.path.size())) == order.path &&
+           path.size() >= order.path.size();
 }
 
-void FaultBoard::Set(const FaultSpec& spec)
+void FaultBoard::Set(const FaultSpec& order)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_spec = spec;
+    m_spec = order;
     ++m_generation;
 }
 

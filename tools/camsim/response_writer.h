@@ -20,7 +20,7 @@ namespace camsim {
 
 class FaultBoard {
 public:
-    void Set(const FaultSpec& spec);
+    void Set(const FaultSpec& order);
     FaultSpec Current() const;
     std::uint64_t Generation() const;
     // The fault for a new request on this path (consumes one of count=); kind "none" if none.
@@ -34,7 +34,7 @@ private:
     std::uint64_t m_generation = 0;
 };
 
-bool FaultMatches(const FaultSpec& spec, std::string_view path);
+bool FaultMatches(const FaultSpec& order, std::string_view path);
 
 class ResponseWriter {
 public:
