@@ -1,4 +1,5 @@
 #include "stream/asf_parser.h"
+#include "core/byte_order.h"
 
 #include "stream/frame_text.h"
 #include "stream/result_code.h"
@@ -50,16 +51,6 @@ constexpr std::uint8_t kStreamVideo = 0x01;
 constexpr std::uint8_t kStreamVideoKey = 0x81;
 constexpr std::uint8_t kStreamAudio = 0x02;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t U32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t U64(const std::uint8_t* p)
-{
-    return static_cast<std::uint64_t>(U32(p)) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
-}
 bool GuidIs(const std::uint8_t* p, const Guid& guid) { return std::memcmp(p, guid.data(), guid.size()) == 0; }
 
 template <typename... Args>
@@ -155,7 +146,7 @@ std::optional<CPlayerException> CAsfParser::ParsePrefix(std::span<const std::uin
     if (!GuidIs(bytes.data(), kHeaderObject))
         return Fail(kResultAuthRefused, "User name or password error");
 
-    const std::uint64_t objectSize = U64(bytes.data() + 16);
+    const std::uint64_t objectSize = Le64(bytes.data() + 16);
     // The objects must at least hold one object head, and fit the 1024-byte header buffer.
     if (objectSize < kAsfHeaderPrefixSize + kObjectHeadSize ||
         objectSize - kAsfHeaderPrefixSize > kAsfMaxHeaderObjectsSize)
@@ -164,7 +155,7 @@ std::optional<CPlayerException> CAsfParser::ParsePrefix(std::span<const std::uin
                            static_cast<unsigned long long>(objectSize < kAsfHeaderPrefixSize ? 0 : objectSize - kAsfHeaderPrefixSize),
                            kAsfMaxHeaderObjectsSize));
     m_headerObjectsSize = static_cast<std::size_t>(objectSize - kAsfHeaderPrefixSize);
-    m_headerObjectCount = U32(bytes.data() + 24);
+    m_headerObjectCount = Le32(bytes.data() + 24);
     m_stage = Stage::HeaderObjects;
     return std::nullopt;
 }
@@ -185,7 +176,7 @@ std::optional<CPlayerException> CAsfParser::ParseHeaderObjects(std::span<const s
         if (bytes.size() - pos < kObjectHeadSize)
             return Fail(kResultMalformed, Format("ASF header object %u runs past the end of the header.", i + 1));
         const std::uint8_t* object = bytes.data() + pos;
-        const std::uint32_t size = static_cast<std::uint32_t>(U64(object + 16));  // the walk uses the low 32 bits
+        const std::uint32_t size = static_cast<std::uint32_t>(Le64(object + 16));  // the walk uses the low 32 bits
         if (size < kObjectHeadSize || size > bytes.size() - pos)
             return Fail(kResultMalformed,
                         Format("ASF header object %u has size %u, which does not fit the header.", i + 1, size));
@@ -193,28 +184,28 @@ std::optional<CPlayerException> CAsfParser::ParseHeaderObjects(std::span<const s
         if (GuidIs(object, kFilePropertiesObject)) {
             if (size < kMinPacketSizeAt + 4)
                 return Fail(kResultMalformed, "ASF file properties object too short.");
-            packetSize = U32(object + kMinPacketSizeAt);
+            packetSize = Le32(object + kMinPacketSizeAt);
         } else if (GuidIs(object, kStreamPropertiesObject)) {
             if (size < kStreamTypeAt + 16)
                 return Fail(kResultMalformed, "ASF stream properties object too short.");
             if (GuidIs(object + kStreamTypeAt, kVideoMedia) && !haveVideo) {
                 if (size < kVideoConfigAt)
                     return Fail(kResultMalformed, "ASF video stream properties object too short.");
-                const std::uint32_t formatSize = U32(object + kBitmapHeaderAt);
+                const std::uint32_t formatSize = Le32(object + kBitmapHeaderAt);
                 if (formatSize < kBitmapHeaderSize)
                     return Fail(kResultMalformed, Format("ASF video format size %u is below 40.", formatSize));
                 if (formatSize - kBitmapHeaderSize > size - kVideoConfigAt)
                     return Fail(kResultMalformed,
                                 Format("ASF video format size %u runs past its stream properties object.", formatSize));
                 haveVideo = true;
-                width = static_cast<std::int32_t>(U32(object + kBitmapHeaderAt + 4));
-                height = static_cast<std::int32_t>(U32(object + kBitmapHeaderAt + 8));
+                width = static_cast<std::int32_t>(Le32(object + kBitmapHeaderAt + 4));
+                height = static_cast<std::int32_t>(Le32(object + kBitmapHeaderAt + 8));
                 config = bytes.subspan(pos + kVideoConfigAt, formatSize - kBitmapHeaderSize);
             } else if (GuidIs(object + kStreamTypeAt, kAudioMedia) && m_profile.hasAudio && !haveAudio) {
                 if (size < kWaveFormatAt + kWaveFormatSize)
                     return Fail(kResultMalformed, "ASF audio stream properties object too short.");
                 haveAudio = true;
-                bitsPerSample = U16(object + kBitsPerSampleAt);
+                bitsPerSample = Le16(object + kBitsPerSampleAt);
             }
         }
         pos += size;
@@ -237,7 +228,7 @@ std::optional<CPlayerException> CAsfParser::ParsePacket(std::span<const std::uin
 {
     const std::uint8_t* p = packet.data();
     const std::size_t size = packet.size();
-    const std::uint16_t paddingLength = U16(p + kPaddingLengthAt);
+    const std::uint16_t paddingLength = Le16(p + kPaddingLengthAt);
     const unsigned payloadCount = p[kPayloadFlagsAt] & 0x3F;
     const auto pastEnd = [&](unsigned index) {
         return Fail(kResultMalformed, Format("ASF payload %u runs past the end of its packet.", index + 1));
@@ -252,7 +243,7 @@ std::optional<CPlayerException> CAsfParser::ParsePacket(std::span<const std::uin
             return Fail(kResultBadStreamNumber, Format("Bad StreamNo: %d", static_cast<int>(streamByte)));
         if (size - pos < kPayloadFixedSize)
             return pastEnd(i);
-        const std::uint32_t offset = U32(p + pos + 2);
+        const std::uint32_t offset = Le32(p + pos + 2);
         const std::uint8_t replicatedLength = p[pos + 6];
         pos += kPayloadFixedSize;
         if (replicatedLength != 0 && replicatedLength != 8)
@@ -263,13 +254,13 @@ std::optional<CPlayerException> CAsfParser::ParsePacket(std::span<const std::uin
         if (replicatedLength == 8) {
             if (size - pos < 8)
                 return pastEnd(i);
-            objectSize = U32(p + pos);
-            presentationTime = U32(p + pos + 4);
+            objectSize = Le32(p + pos);
+            presentationTime = Le32(p + pos + 4);
             pos += 8;
         }
         if (size - pos < 2)
             return pastEnd(i);
-        const std::uint16_t length = U16(p + pos);
+        const std::uint16_t length = Le16(p + pos);
         pos += 2;
         if (size - pos < length)
             return pastEnd(i);

@@ -1,4 +1,5 @@
 #include "stream/mjpg_parser.h"
+#include "core/byte_order.h"
 
 #include "stream/frame_text.h"
 #include "stream/result_code.h"
@@ -34,12 +35,6 @@ constexpr std::uint32_t kMjpgInitialReserve = 512u * 1024;
 constexpr std::uint8_t kVideoChunk = 1;
 constexpr std::uint8_t kAudioChunk = 2;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t U32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 } // namespace
 
@@ -148,16 +143,16 @@ std::optional<CMJpegPlayerException> CMjpgParser::HeaderComplete()
         return Fail(kResultMalformed, "Header version error.");
 
     m_chunkType = type;
-    m_chunkSize = U16(h + kChunkSizeAt);
+    m_chunkSize = Le16(h + kChunkSizeAt);
     m_chunkFill = 0;
-    m_chunkTimestamp = U32(h + kTimestampAt);
+    m_chunkTimestamp = Le32(h + kTimestampAt);
 
     if (type == kVideoChunk) {
-        const std::uint32_t frameOffset = U32(h + kFrameOffsetAt);
+        const std::uint32_t frameOffset = Le32(h + kFrameOffsetAt);
         if (!m_frameInProgress) {
             if (frameOffset != 0)
                 return Fail(kResultMalformed, "Header frame begin offset location error.");
-            const std::uint32_t frameSize = U32(h + kFrameSizeAt);
+            const std::uint32_t frameSize = Le32(h + kFrameSizeAt);
             if (frameSize > kMjpgMaxFrameSize)
                 return Fail(kResultMalformed, "Header frame size error: frame too large.");
             m_firstHeader = m_header;
@@ -174,14 +169,14 @@ std::optional<CMJpegPlayerException> CMjpgParser::HeaderComplete()
             return Fail(kResultMalformed, "Header chunk size error: chunk runs past the end of its frame.");
         if (!m_videoStarted) {
             m_videoStarted = true;
-            m_events.OnStartDisplay(U16(h + kWidthAt), U16(h + kHeightAt));
+            m_events.OnStartDisplay(Le16(h + kWidthAt), Le16(h + kHeightAt));
         }
     } else {
         m_keepAudio = false;
         if (m_profile.hasAudio) {
             if (!m_audioAttempted) {
                 m_audioAttempted = true;
-                m_audioCode = U16(h + kAudioCodeAt);
+                m_audioCode = Le16(h + kAudioCodeAt);
                 m_audioStarted = m_events.OnStartAudio(m_audioCode);
             }
             m_keepAudio = m_audioStarted;
@@ -205,7 +200,7 @@ void CMjpgParser::PayloadComplete()
         if (m_frame.size() != m_frameSize)
             return;
         m_frameInProgress = false;
-        const std::uint32_t timestamp = U32(m_firstHeader.data() + kTimestampAt);
+        const std::uint32_t timestamp = Le32(m_firstHeader.data() + kTimestampAt);
         const std::string text = FrameTextFrom(m_firstHeader.data() + kTextAt, kFrameTextSize);
         std::vector<std::uint8_t> frame = std::move(m_frame);
         m_frame = {};

@@ -1,4 +1,5 @@
 #include "video/image/bmp_codec.h"
+#include "core/byte_order.h"
 
 #include "video/image/byte_reader.h"
 
@@ -18,12 +19,6 @@ constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitfields = 3;
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 std::uint32_t RowBytes(std::int64_t width, std::uint32_t bpp)
 {
