@@ -1,4 +1,5 @@
 #include "platform/ui/qt_frame_sink.h"
+#include "core/byte_order.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -13,16 +14,7 @@ namespace {
 
 const QEvent::Type kRepaintEvent = static_cast<QEvent::Type>(QEvent::User + 0x0E01);
 
-std::int32_t ReadLe32(const std::uint8_t* p)
-{
-    return static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                                     (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
-}
-
-std::uint16_t ReadLe16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::int32_t ReadLe32(const std::uint8_t* p) { return static_cast<std::int32_t>(Le32(p)); }
 
 QRect ToQRect(FrameRect r) { return QRect(r.x, r.y, r.width, r.height); }
 
@@ -37,7 +29,7 @@ QImage ImageFromDib24(const std::uint8_t* data, std::size_t size)
     const std::int32_t headerSize = ReadLe32(data);
     const std::int32_t width = ReadLe32(data + 4);
     const std::int32_t rawHeight = ReadLe32(data + 8);
-    const std::uint16_t bits = ReadLe16(data + 14);
+    const std::uint16_t bits = Le16(data + 14);
     const std::int32_t compression = ReadLe32(data + 16);
     if (headerSize < 40 || static_cast<std::size_t>(headerSize) > size || bits != 24 ||
         compression != 0 || width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min())
