@@ -44,6 +44,21 @@ public:
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count());
     }
 
+    // The clock text, the scene time in seconds and the frame's timestamp in ms. Reproducible
+    // streams take all three from the frame number alone.
+    struct FrameTime {
+        std::string clock;
+        double seconds;
+        std::uint32_t timestamp;
+    };
+    FrameTime TimeOf(Camera& camera, std::int64_t frame, bool deterministic) const
+    {
+        if (deterministic)
+            return {camera.ClockText(frame, m_fps), static_cast<double>(frame) / m_fps,
+                    static_cast<std::uint32_t>(frame * 1000 / m_fps)};
+        return {camera.ClockText(frame, m_fps), camera.SecondsSinceStart(), ElapsedMs()};
+    }
+
 private:
     bool m_on;
     int m_fps;
@@ -100,9 +115,7 @@ void ServeMjpegStream(Camera& camera, ResponseWriter& writer, const RequestRecor
     for (std::int64_t frame = 0;; ++frame) {
         if (!pacer.WaitForFrame(writer, frame))
             return;
-        const std::string clock = camera.ClockText(frame, fps);
-        const double seconds = deterministic ? static_cast<double>(frame) / fps : camera.SecondsSinceStart();
-        const std::uint32_t timestamp = deterministic ? static_cast<std::uint32_t>(frame * 1000 / fps) : pacer.ElapsedMs();
+        const auto [clock, seconds, timestamp] = pacer.TimeOf(camera, frame, deterministic);
         SceneFrame rendered;
         if (s.pacing)
             rendered = RenderFrame(camera, s, frame, fps, seconds, clock);
@@ -170,9 +183,7 @@ void ServeAsfStream(Camera& camera, ResponseWriter& writer, const RequestRecord&
     for (std::int64_t frame = 0;; ++frame) {
         if (!pacer.WaitForFrame(writer, frame))
             return;
-        const std::string clock = camera.ClockText(frame, fps);
-        const double seconds = deterministic ? static_cast<double>(frame) / fps : camera.SecondsSinceStart();
-        const std::uint32_t timestamp = deterministic ? static_cast<std::uint32_t>(frame * 1000 / fps) : pacer.ElapsedMs();
+        const auto [clock, seconds, timestamp] = pacer.TimeOf(camera, frame, deterministic);
         sg::AsfPaddingPrefix prefix;
         prefix.levels = camera.LevelsAt(seconds);
         prefix.text = clock;
