@@ -55,10 +55,13 @@ std::string LogPath()
 void WriteLogLine(std::string_view message)
 {
     const std::filesystem::path path = LogPath();
-    std::error_code ignored;
-    if (path.has_parent_path())
-        std::filesystem::create_directories(path.parent_path(), ignored);
     std::FILE* file = std::fopen(path.c_str(), "a");
+    if (!file && path.has_parent_path()) {
+        // the first line in a fresh per-user state folder: make the folder, then try once more
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+        file = std::fopen(path.c_str(), "a");
+    }
     if (!file)
         return;
     const std::time_t now = std::time(nullptr);
