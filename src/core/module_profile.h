@@ -42,6 +42,11 @@ struct ModuleProfile {
     // Picture display
     int displayX;                   // where pictures are drawn in the control window
     int displayY;
+    bool mjpegDisplayZooms;         // the Motion-JPEG worker applies its zoom percent too
+    int mpeg4DrawEvery;             // draw every n-th decoded MPEG-4 picture of a run
+    bool mpeg4PostsDisplayOpened;   // the MPEG-4 worker posts WM_DISPLAY_OPENED when opened
+    int asfKeepFactorSmall;         // N once the first picture is at most 400 pixels wide
+    int asfKeepFactorLarge;         // N once the first picture is wider
 };
 
 inline constexpr ModuleProfile kKavaroProfile{
@@ -63,6 +68,11 @@ inline constexpr ModuleProfile kKavaroProfile{
     .hasImageEncoders = true,
     .displayX = 225,
     .displayY = 35,
+    .mjpegDisplayZooms = false,
+    .mpeg4DrawEvery = 1,
+    .mpeg4PostsDisplayOpened = true,
+    .asfKeepFactorSmall = 36,
+    .asfKeepFactorLarge = 12,
 };
 
 inline constexpr ModuleProfile kMensiloProfile{
@@ -84,6 +94,11 @@ inline constexpr ModuleProfile kMensiloProfile{
     .hasImageEncoders = false,
     .displayX = 0,
     .displayY = 0,
+    .mjpegDisplayZooms = true,
+    .mpeg4DrawEvery = 3,
+    .mpeg4PostsDisplayOpened = false,
+    .asfKeepFactorSmall = 18,
+    .asfKeepFactorLarge = 6,
 };
 
 // The profile of the module this code was linked into. Each shared object defines it with

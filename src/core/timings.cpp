@@ -16,6 +16,14 @@ void Timings::ResetToDefaults()
     getSettleMs = defaults.getSettleMs.load();
     getWatchdogMs = defaults.getWatchdogMs.load();
     bodyStallMs = defaults.bodyStallMs.load();
+    panelStopSleepMs = defaults.panelStopSleepMs.load();
+    viewSizeSleepMs = defaults.viewSizeSleepMs.load();
+    captureWaitMs = defaults.captureWaitMs.load();
+    restartBackoffMaxMs = defaults.restartBackoffMaxMs.load();
+    motionStopSleepMs = defaults.motionStopSleepMs.load();
+    motionRestartSleepMs = defaults.motionRestartSleepMs.load();
+    motionReloadSleepMs = defaults.motionReloadSleepMs.load();
+    snapshotSleepMs = defaults.snapshotSleepMs.load();
 }
 
 Timings& ModuleTimings()

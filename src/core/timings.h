@@ -22,6 +22,16 @@ struct Timings {
     std::atomic<int> getWatchdogMs{30000};      // one-shot GET: give up after this
     std::atomic<int> bodyStallMs{30000};        // one-shot request: silence allowed while sending or reading
 
+    // The controls' own waits.
+    std::atomic<int> panelStopSleepMs{1000};    // viewer: pause at the start of a panel stop
+    std::atomic<int> viewSizeSleepMs{100};      // viewer: pause after a view-size change
+    std::atomic<int> captureWaitMs{2000};       // viewer: longest wait for a capture copy
+    std::atomic<int> restartBackoffMaxMs{4000}; // viewer: longest pause between failed restarts
+    std::atomic<int> motionStopSleepMs{1000};   // motion setup: pause before stopping the stream
+    std::atomic<int> motionRestartSleepMs{2000};// motion setup: pause after a saved area set
+    std::atomic<int> motionReloadSleepMs{200};  // motion setup: pause before a reload
+    std::atomic<int> snapshotSleepMs{1000};     // motion setup: pause before fetching a snapshot
+
     void ResetToDefaults();
 };
 

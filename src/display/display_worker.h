@@ -1,0 +1,119 @@
+// The picture display workers: they take video frames from the video chain, decode them and
+// hand each finished picture to the window's frame sink, from their own threads. One of each
+// per module (ModuleMJpegDisplay, ModuleMpeg4Display); the stream players open and start
+// them when the picture size is known and stop them when the stream ends.
+//
+// The window thread only sets what is drawn (view size, zoom, capture request) and reads
+// sizes; every such field is an atomic that the worker reads at its next picture. Nothing
+// here knows the window system: pictures go out through IFrameSink, notifications through
+// IMessageTarget.
+#pragma once
+
+#include "core/messages.h"
+#include "core/module_profile.h"
+#include "platform/ui/frame_sink.h"
+#include "stream/consumers.h"
+#include "stream/frame_chain.h"
+#include "stream/worker_thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+
+class CxImage;
+
+namespace kv {
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+class CDisplayWorker : public CWorkerThread, public IDisplayConsumer {
+public:
+    ~CDisplayWorker() override;
+
+    // Where WM_DISPLAY_OPENED goes. Null: nothing is posted.
+    void SetWindow(IMessageTarget* window) { m_window = window; }
+    // Where pictures go. Null: pictures are decoded but not shown.
+    void SetSink(IFrameSink* sink) { m_sink = sink; }
+
+    PictureSize GetPictureSize() const;
+    PictureSize GetViewSize() const;
+    void SetViewSize(int width, int height);
+    // Draw this region of the picture (picture pixels) while zoom is active.
+    void SetZoomSource(int x, int y, int width, int height);
+    void SetZoomActive(bool active) { m_zoomActive = active; }
+    bool ZoomActive() const { return m_zoomActive.load(); }
+    // Scales the drawn size; 0 or less draws nothing, large values are capped.
+    void SetZoomPercent(int percent);
+    int ZoomPercent() const { return m_zoomPercent.load(); }
+    bool IsOpen() const { return m_open.load(); }
+
+    // Capture: the next drawn picture is also kept as two images, one at picture size and
+    // one at 320 by 240. The request is cleared once both exist (a copy that could not be
+    // made is empty).
+    void RequestCapture();
+    bool CaptureRequested() const { return m_captureRequested.load(); }
+    // The copies of the last served request; the caller takes ownership. Null before any.
+    std::unique_ptr<CxImage> TakeFullCopy();
+    std::unique_ptr<CxImage> TakePreviewCopy();
+
+    // IDisplayConsumer: the stream player opens, starts and stops the worker.
+    bool Start() override { return CWorkerThread::Start(); }
+    bool RequestStop(int timeoutMs) override { return CWorkerThread::RequestStop(timeoutMs); }
+
+    const ModuleProfile& Profile() const { return m_profile; }
+    CFrameChain& Chain() { return m_chain; }
+
+protected:
+    CDisplayWorker(const ModuleProfile& profile, CFrameChain& chain);
+
+    const ModuleProfile& m_profile;
+    CFrameChain& m_chain;
+    std::atomic<IMessageTarget*> m_window{nullptr};
+    std::atomic<IFrameSink*> m_sink{nullptr};
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_zoomActive{false};
+    std::atomic<int> m_zoomPercent{100};
+    std::atomic<bool> m_captureRequested{false};
+    // Picture size, view size and zoom source, each packed so a reader never sees half of
+    // an update (width in the high half).
+    std::atomic<std::uint64_t> m_pictureSize{0};
+    std::atomic<std::uint64_t> m_viewSize{0};
+    std::atomic<std::uint64_t> m_zoomOrigin{0};
+    std::atomic<std::uint64_t> m_zoomExtent{0};
+
+    std::mutex m_captureLock;  // guards the two copies
+    std::unique_ptr<CxImage> m_fullCopy;
+    std::unique_ptr<CxImage> m_previewCopy;
+};
+
+// Decodes Motion-JPEG frames; ends with 430 on a frame that does not decode.
+class CMJpegDisplay final : public CDisplayWorker {
+public:
+    explicit CMJpegDisplay(const ModuleProfile& profile = ActiveProfile(), CFrameChain& chain = VideoChain());
+    ~CMJpegDisplay() override;
+    bool Open(int width, int height, std::span<const std::uint8_t> config) override;
+    void Release() override;
+    int Run() override;
+};
+
+// Decodes MPEG-4 frames (the configuration header from the stream header first) and
+// converts them to RGB; a frame that does not decode is skipped.
+class CMpeg4Display final : public CDisplayWorker {
+public:
+    explicit CMpeg4Display(const ModuleProfile& profile = ActiveProfile(), CFrameChain& chain = VideoChain());
+    ~CMpeg4Display() override;
+    bool Open(int width, int height, std::span<const std::uint8_t> config) override;
+    void Release() override;
+    int Run() override;
+};
+
+// The module-wide workers, on the module-wide video chain and the module's own profile.
+CMJpegDisplay& ModuleMJpegDisplay();
+CMpeg4Display& ModuleMpeg4Display();
+
+} // namespace kv
