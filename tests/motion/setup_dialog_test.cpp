@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -13,6 +14,7 @@
 
 #include <cstring>
 
+#include "motion/dialog/authorization_dialog.h"
 #include "motion/frames/area_frame.h"
 #include "motion/protocol/setup_state.h"
 #include "motion_test_support.h"
@@ -206,4 +208,32 @@ TEST(SetupDialogLook, BothModesOverAPicture)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(setup.dialog.get()));
         EXPECT_TRUE(motiontest::Grab(*setup).save(ScreenshotPath("message.png")));
     }
+}
+
+TEST(AuthorizationDialogLook, TextsIdsAndAHiddenPassword)
+{
+    motiontest::App();
+    kv::motion::AuthorizationDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Authorization"));
+    EXPECT_EQ(dialog.size(), QSize(315, 195)) << "210 by 120 dialog units";
+    QStringList texts;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Please enter the user name and password.")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Realm:          Orvel Network Camera")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("User Name:")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Password:")));
+    EXPECT_EQ(kv::ui::ControlId(dialog.UserEdit()), 241);
+    EXPECT_EQ(kv::ui::ControlId(dialog.PasswordEdit()), 242);
+    EXPECT_EQ(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(dialog.OkButton()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.CancelButton()->text(), QStringLiteral("Cancel"));
+
+    dialog.show();
+    dialog.UserEdit()->setText(QStringLiteral("admin"));
+    dialog.PasswordEdit()->setText(QStringLiteral("p w"));
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.User(), QStringLiteral("admin"));
+    EXPECT_EQ(dialog.Password(), QStringLiteral("p w"));
 }

@@ -239,7 +239,7 @@ void MotionSetupDialog::Initialise()
     }
     kv::ui::CWaitCursor wait;
     m_picture->hide();
-    SetupTarget().Attach(this, m_sink);
+    ClaimTarget();
     if (m_setup->SourceGiven()) {
         m_setup->UseSettingsAddress();
         if (m_setup->ReadSettings()) {
@@ -262,6 +262,7 @@ bool MotionSetupDialog::SetSource(const std::string& szUrl, const std::string& s
     kv::ui::CWaitCursor wait;
     m_setup->SetSource(szUrl, szFrameType, nOcxType);
     if (m_created) {
+        ClaimTarget();
         m_setup->UseSettingsAddress();
         if (m_setup->ReadSettings()) {
             m_setup->HandSourceToPlayers();
@@ -326,7 +327,16 @@ void MotionSetupDialog::StartPicture()
 void MotionSetupDialog::SaveAreas()
 {
     kv::ui::CWaitCursor wait;
+    ClaimTarget();
     m_setup->SaveAreas();
+}
+
+void MotionSetupDialog::ClaimTarget()
+{
+    // The module's workers draw into, and report to, the dialog whose setup starts them;
+    // never into another control's running setup.
+    if (m_created && (!SetupActive() || m_setup->HoldsSetupFlag()))
+        SetupTarget().Attach(this, m_sink);
 }
 
 void MotionSetupDialog::SaveView()

@@ -122,6 +122,7 @@ private:
     void ApplyColours();
     void FitMessageLine();
     void Initialise();
+    void ClaimTarget();
     void SetPanelsVisible(bool visible);
     void HideEverythingButMessage();
     void OnWindowChecked(int n, bool checked);

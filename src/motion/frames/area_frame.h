@@ -27,8 +27,6 @@ public:
     static constexpr int kMinimumHeight = 90;
     static constexpr int kMaximumWidth = 640;
     static constexpr int kMaximumHeight = 480;
-    // The static that fills the client area.
-    static constexpr int kClientStaticId = 239;
 
     // pictureArea: the sibling the frame must stay over (the picture control).
     AreaFrame(int index, const QString& caption, QWidget* pictureArea, QWidget* parent);
