@@ -25,7 +25,7 @@ void CheckArea(std::string_view reply)
         const DetectionWindow& a = read.windows[i];
         const DetectionWindow& b = back.windows[i];
         if (a.enabled != b.enabled || a.threshold != b.threshold || a.sensitivity != b.sensitivity ||
-            a.Rect() != b.Rect() || b.level != 0)
+            RectOf(a) != RectOf(b) || b.level != 0)
             std::abort();
     }
 }
@@ -36,9 +36,9 @@ void CheckView(std::string_view reply)
     ReadViewReply(reply, read);
     ViewSettings back;
     ReadViewReply(SaveViewBody(read), back);
-    if (read.enabled != back.enabled || read.Rect() != back.Rect())
+    if (read.enabled != back.enabled || RectOf(read) != RectOf(back))
         std::abort();
-    const AreaRect rounded = RoundViewRect(read.Rect());
+    const AreaRect rounded = RoundViewRect(RectOf(read));
     if (rounded.x1 % 16 != 0 || rounded.x2 % 16 != 0 || rounded.y1 % 8 != 0 || rounded.y2 % 8 != 0)
         std::abort();
 }

@@ -16,10 +16,10 @@
 #include "motion/dialog/module_streams.h"
 #include "motion/dialog/setup_target.h"
 #include "motion/frames/area_frame.h"
-#include "motion/frames/snapshot_image.h"
 #include "motion/protocol/setup_state.h"
 #include "motion/resources/string_table.h"
 #include "platform/ui/dialog_units.h"
+#include "platform/ui/picture_image.h"
 #include "platform/ui/posted_message.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
@@ -62,6 +62,13 @@ void Colour(QWidget* widget, const QColor& background)
         palette.setColor(QPalette::Button, background);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+// The snapshot minus its last column and row is what fills the picture area (a one-pixel
+// picture keeps its pixel).
+QRect SnapshotSourceRect(const QImage& image)
+{
+    return QRect(0, 0, std::max(1, image.width() - 1), std::max(1, image.height() - 1));
 }
 
 QString DialogText(int controlId)
@@ -491,7 +498,7 @@ bool MotionSetupDialog::event(QEvent* event)
 const QImage& MotionSetupDialog::SnapshotImage()
 {
     if (m_snapshotImage.isNull())
-        m_snapshotImage = ImageFromPicture(SnapshotPicture());
+        m_snapshotImage = kv::ui::ImageFromPicture(SnapshotPicture());
     return m_snapshotImage;
 }
 

@@ -38,15 +38,6 @@ struct DetectionWindow {
     std::int32_t y1 = 0;
     std::int32_t x2 = 0;
     std::int32_t y2 = 0;
-
-    AreaRect Rect() const { return {x1, y1, x2, y2}; }
-    void SetRect(const AreaRect& r)
-    {
-        x1 = r.x1;
-        y1 = r.y1;
-        x2 = r.x2;
-        y2 = r.y2;
-    }
 };
 
 // Mode 1: the four detection windows.
@@ -63,15 +54,22 @@ struct ViewSettings {
     std::int32_t y1 = 0;
     std::int32_t x2 = 0;
     std::int32_t y2 = 0;
-
-    AreaRect Rect() const { return {x1, y1, x2, y2}; }
-    void SetRect(const AreaRect& r)
-    {
-        x1 = r.x1;
-        y1 = r.y1;
-        x2 = r.x2;
-        y2 = r.y2;
-    }
 };
+
+// The rectangle of a window or view record.
+template <typename Record>
+AreaRect RectOf(const Record& r)
+{
+    return {r.x1, r.y1, r.x2, r.y2};
+}
+
+template <typename Record>
+void SetRect(Record& r, const AreaRect& rect)
+{
+    r.x1 = rect.x1;
+    r.y1 = rect.y1;
+    r.x2 = rect.x2;
+    r.y2 = rect.y2;
+}
 
 } // namespace kv::motion

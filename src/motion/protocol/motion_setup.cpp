@@ -145,7 +145,7 @@ void MotionSetup::SaveAreas()
         if (!window.enabled)
             continue;  // a disabled window keeps what was last read
         if (const auto rect = m_dialog.MeasureFrame(n))
-            window.SetRect(*rect);
+            SetRect(window, *rect);
         window.threshold = controls.threshold;
         window.sensitivity = controls.sensitivity;
     }
@@ -173,7 +173,7 @@ void MotionSetup::SaveView()
 {
     if (m_viewArea.enabled != 0) {
         if (const auto rect = m_dialog.MeasureFrame(0))
-            m_viewArea.SetRect(RoundViewRect(*rect));
+            SetRect(m_viewArea, RoundViewRect(*rect));
     }
     m_viewArea.res = kSavedResolution;
     std::string reply;

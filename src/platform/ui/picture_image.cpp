@@ -1,10 +1,8 @@
-#include "motion/frames/snapshot_image.h"
+#include "platform/ui/picture_image.h"
 
 #include "ximage.h"
 
-#include <algorithm>
-
-namespace kv::motion {
+namespace kv::ui {
 
 QImage ImageFromPicture(const CxImage& picture)
 {
@@ -36,9 +34,4 @@ QImage ImageFromPicture(const CxImage& picture)
     return image;
 }
 
-QRect SnapshotSourceRect(const QImage& image)
-{
-    return QRect(0, 0, std::max(1, image.width() - 1), std::max(1, image.height() - 1));
-}
-
-} // namespace kv::motion
+} // namespace kv::ui
