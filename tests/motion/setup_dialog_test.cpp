@@ -1,6 +1,5 @@
 // The setup dialog as laid out and painted: every control at its place with its id, ranges,
-// colours, the message font, both modes with frames over a picture (saved as screenshots
-// under the build folder for a look).
+// colours, the message font, both modes with frames over a picture.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -28,11 +27,14 @@ using motiontest::TestSetup;
 
 namespace {
 
-QString ScreenshotPath(const char* name)
+// With KV_SCREENSHOT_DIR set, the pictures are kept there for a look.
+void KeepScreenshot(const QImage& shot, const char* name)
 {
-    const QString dir = QStringLiteral(KV_BINARY_DIR "/screenshots/motion");
+    const QString dir = qEnvironmentVariable("KV_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
     QDir().mkpath(dir);
-    return dir + "/" + name;
+    EXPECT_TRUE(shot.save(dir + "/" + name));
 }
 
 // A camera picture handed to the dialog's sink as the display worker hands one over: a
@@ -174,7 +176,7 @@ TEST(SetupDialogLook, BothModesOverAPicture)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(setup.dialog.get()));
         PresentLivePicture(*setup, jpeg);
         const QImage shot = motiontest::Grab(*setup);
-        EXPECT_TRUE(shot.save(ScreenshotPath("mode1.png")));
+        KeepScreenshot(shot, "motion-mode1.png");
         // The live picture shows inside the frames' cut-away, the frames' captions over it.
         AreaFrame* frame = setup->Frame(1);
         ASSERT_NE(frame, nullptr);
@@ -195,7 +197,7 @@ TEST(SetupDialogLook, BothModesOverAPicture)
         ASSERT_TRUE(setup->SetSource(base, "jpeg", 2));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(setup.dialog.get()));
         const QImage shot = motiontest::Grab(*setup);
-        EXPECT_TRUE(shot.save(ScreenshotPath("mode2.png")));
+        KeepScreenshot(shot, "motion-mode2.png");
         EXPECT_EQ(setup->Frame(0)->geometry(), QRect(96, 64, 448, 352));
         EXPECT_EQ(shot.pixelColor(700, 20), QColor(230, 232, 237)) << "no panels in mode 2";
         setup->StopPlay();
@@ -206,7 +208,7 @@ TEST(SetupDialogLook, BothModesOverAPicture)
         ASSERT_TRUE(cam.SetFault("forbidden&path=/ocxparser.cgi&count=1"));
         ASSERT_TRUE(setup->SetSource(base, "jpeg", 1));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(setup.dialog.get()));
-        EXPECT_TRUE(motiontest::Grab(*setup).save(ScreenshotPath("message.png")));
+        KeepScreenshot(motiontest::Grab(*setup), "motion-message.png");
     }
 }
 
