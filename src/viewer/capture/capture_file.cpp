@@ -1,0 +1,53 @@
+#include "viewer/capture/capture_file.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "ximage.h"
+
+namespace kv::viewer {
+
+namespace {
+
+QString SuffixOf(int filterIndex) { return filterIndex == kFilterJpg ? QStringLiteral("jpg") : QStringLiteral("bmp"); }
+
+// The same test the file dialog uses before it adds its default suffix: a dot anywhere in
+// the file's own name counts as an extension.
+bool HasExtension(const QString& path) { return QFileInfo(path).fileName().contains(QLatin1Char('.')); }
+
+} // namespace
+
+CaptureTarget ResolveCaptureTarget(const ChosenFile& chosen)
+{
+    CaptureTarget target;
+    target.path = chosen.path;
+    if (!HasExtension(target.path))
+        target.path += QLatin1Char('.') + SuffixOf(chosen.filterIndex);
+    target.format = chosen.filterIndex == kFilterJpg ? CXIMAGE_FORMAT_JPG : CXIMAGE_FORMAT_BMP;
+    return target;
+}
+
+std::optional<ChosenFile> ChooseCaptureFile(QWidget* parent)
+{
+    const QString bmp = QString::fromLatin1(kBmpFilter);
+    const QString jpg = QString::fromLatin1(kJpgFilter);
+    QFileDialog dialog(parent, QString::fromLatin1(kCaptureSaveTitle));
+    // Our own dialog, so that the default suffix is in place before the overwrite question.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({bmp, jpg});
+    dialog.selectNameFilter(bmp);
+    dialog.setDefaultSuffix(SuffixOf(kFilterBmp));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, jpg](const QString& filter) {
+        dialog.setDefaultSuffix(SuffixOf(filter == jpg ? kFilterJpg : kFilterBmp));
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return std::nullopt;
+    return ChosenFile{files.first(), dialog.selectedNameFilter() == jpg ? kFilterJpg : kFilterBmp};
+}
+
+} // namespace kv::viewer
