@@ -15,6 +15,23 @@ QString SuffixOf(int filterIndex) { return filterIndex == kFilterJpg ? QStringLi
 // the file's own name counts as an extension.
 bool HasExtension(const QString& path) { return QFileInfo(path).fileName().contains(QLatin1Char('.')); }
 
+int FilterIndexOf(const QString& filter)
+{
+    return filter == QString::fromLatin1(kJpgFilter) ? kFilterJpg : kFilterBmp;
+}
+
+// The dialog takes the selected filter's extension as its default suffix at the moment the
+// name is accepted, before it looks for a file to overwrite, however the filter was chosen.
+class CCaptureFileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override
+    {
+        setDefaultSuffix(SuffixOf(FilterIndexOf(selectedNameFilter())));
+        QFileDialog::accept();
+    }
+};
+
 } // namespace
 
 CaptureTarget ResolveCaptureTarget(const ChosenFile& chosen)
@@ -30,24 +47,20 @@ CaptureTarget ResolveCaptureTarget(const ChosenFile& chosen)
 std::optional<ChosenFile> ChooseCaptureFile(QWidget* parent)
 {
     const QString bmp = QString::fromLatin1(kBmpFilter);
-    const QString jpg = QString::fromLatin1(kJpgFilter);
-    QFileDialog dialog(parent, QString::fromLatin1(kCaptureSaveTitle));
+    CCaptureFileDialog dialog(parent, QString::fromLatin1(kCaptureSaveTitle));
     // Our own dialog, so that the default suffix is in place before the overwrite question.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({bmp, jpg});
+    dialog.setNameFilters({bmp, QString::fromLatin1(kJpgFilter)});
     dialog.selectNameFilter(bmp);
     dialog.setDefaultSuffix(SuffixOf(kFilterBmp));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, jpg](const QString& filter) {
-        dialog.setDefaultSuffix(SuffixOf(filter == jpg ? kFilterJpg : kFilterBmp));
-    });
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return std::nullopt;
-    return ChosenFile{files.first(), dialog.selectedNameFilter() == jpg ? kFilterJpg : kFilterBmp};
+    return ChosenFile{files.first(), FilterIndexOf(dialog.selectedNameFilter())};
 }
 
 } // namespace kv::viewer
