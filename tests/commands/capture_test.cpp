@@ -377,3 +377,17 @@ TEST(CaptureWait, ReturnsAsSoonAsServed)
     EXPECT_FALSE(WaitForCapture(source, 0));
     EXPECT_FALSE(WaitForCapture(source, 50));
 }
+
+// Pictures of the capture dialog in the three schemes (KV_UI_SHOTS_DIR as for the pad).
+TEST_F(CaptureTest, Pictures)
+{
+    const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    for (int scheme = 1; scheme <= 3; ++scheme) {
+        auto dlg = Dialog({}, scheme);
+        dlg->show();
+        const QImage picture = dlg->grab().toImage();
+        EXPECT_EQ(QColor(picture.pixel(1, picture.height() - 2)), dlg->palette().color(QPalette::Window));
+        if (!dir.isEmpty())
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture_dialog_scheme%1.png").arg(scheme)));
+    }
+}

@@ -301,3 +301,20 @@ TEST(PanTiltPadCamera, EveryButtonAgainstCamsim)
     EXPECT_EQ(targets, expected);
     kv::ModuleTimings().ResetToDefaults();
 }
+
+// Pictures of the pad in the three schemes; with KV_UI_SHOTS_DIR set they are written there:
+//   KV_UI_SHOTS_DIR=docs QT_QPA_PLATFORM=offscreen build/tests/commands/test_commands --gtest_filter='PanTiltPad.Pictures'
+TEST(PanTiltPad, Pictures)
+{
+    RecordingSender sender;
+    const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    for (int scheme = 1; scheme <= 3; ++scheme) {
+        auto pad = OpenPad(sender, scheme);
+        const QImage picture = pad->grab().toImage();
+        EXPECT_EQ(picture.size(), pad->size());
+        // The background is the scheme's; the buttons' pictures cover part of it.
+        EXPECT_EQ(QColor(picture.pixel(1, 1)), pad->palette().color(QPalette::Window));
+        if (!dir.isEmpty())
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan_tilt_pad_scheme%1.png").arg(scheme)));
+    }
+}
