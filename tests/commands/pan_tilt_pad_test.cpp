@@ -124,6 +124,7 @@ TEST(PanTiltPad, WindowAndButtonsStandWhereTheTemplatePutsThem)
 
 TEST(PanTiltPad, SchemeGivesImagesColoursAndCursor)
 {
+    kvtest::App();
     RecordingSender sender;
     const QColor texts[3] = {QColor(60, 92, 156), QColor(235, 235, 235), QColor(235, 235, 235)};
     const QColor backgrounds[3] = {QColor(230, 232, 237), QColor(75, 110, 182), QColor(38, 38, 38)};
