@@ -189,6 +189,30 @@ TEST_F(PanelLook, ColourSchemes)
     }
 }
 
+TEST_F(PanelLook, ControlIconShowsTheBackgroundThroughItsKeyColour)
+{
+    StartCamera();
+    PlayUntilLaidOut("jpeg", 2);
+    const QImage art = LoadBitmapResource(IDB_CONTROL_ICON).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(art.isNull());
+    QWidget* icon = C(IDC_STATIC_CONTROL_ICON);
+    EXPECT_EQ(icon->size(), QSize(15, 15));
+    icon->show();
+    const QImage shot = panel->grab().toImage();
+    int keyed = 0;
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x) {
+            const QColor shown = shot.pixelColor(icon->pos() + QPoint(x, y));
+            if (art.pixelColor(x, y) == QColor(255, 0, 255)) {
+                ++keyed;
+                EXPECT_NE(shown, QColor(255, 0, 255)) << x << "," << y;
+            } else {
+                EXPECT_EQ(shown, art.pixelColor(x, y)) << x << "," << y;
+            }
+        }
+    EXPECT_GT(keyed, 0);
+}
+
 TEST_F(PanelLook, SchemeOutsideTheThreeSetsNothingButTheBezelIsDrawn)
 {
     StartCamera();
@@ -214,10 +238,12 @@ TEST_F(PanelLook, DigitalZoomOnAnEnlargedView)
     QTest::mouseClick(panel.get(), Qt::LeftButton, {}, QPoint(545, 275));
     EXPECT_FALSE(display.ZoomActive());
 
+    const QImage unarmed = Button(IDC_BUTTON_ZOOM)->grab().toImage();
     QTest::mouseClick(Button(IDC_BUTTON_ZOOM), Qt::LeftButton);
     EXPECT_TRUE(panel->ZoomMode());
     EXPECT_TRUE(panel->HasZoomCursor());
-    EXPECT_EQ(Button(IDC_BUTTON_ZOOM)->HasNormalImage(), true);
+    EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);  // the zoom cursor over the panel
+    EXPECT_NE(Button(IDC_BUTTON_ZOOM)->grab().toImage(), unarmed);  // the armed picture
 
     // Outside the view: still armed, nothing chosen.
     QTest::mouseClick(panel.get(), Qt::LeftButton, {}, QPoint(100, 300));

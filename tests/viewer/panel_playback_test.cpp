@@ -74,6 +74,30 @@ TEST_F(PanelPlayback, FrameRateBecomesTheStreamQuery)
     }
 }
 
+TEST_F(PanelPlayback, TimeLabelShowsTheFrameText)
+{
+    StartCamera({"--clock-start", "2026/01/01 12:00:00"});
+    PlayUntilLaidOut();
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(C(IDC_STATIC_TIME)).rfind("2026/01/01 12:00", 0) == 0; }, 4000))
+        << TextOf(C(IDC_STATIC_TIME));
+}
+
+TEST_F(PanelPlayback, RestartOffersControlAgain)
+{
+    StartCamera();
+    PlayUntilLaidOut();
+    // What holding control shows (set by exclusive control) goes with a restart.
+    C(IDC_STATIC_CONTROL_ICON)->show();
+    C(IDC_BUTTON_PANTILT)->show();
+    C(IDC_BUTTON_CONTROL)->hide();
+    const int run = panel->CurrentRun();
+    workers->mjpegDisplay.Exit(kv::kResultMalformed);
+    ASSERT_TRUE(WaitUntil([&] { return panel->CurrentRun() != run && Visible(IDC_BUTTON_CONTROL); }));
+    EXPECT_FALSE(Visible(IDC_STATIC_CONTROL_ICON));
+    EXPECT_FALSE(Visible(IDC_BUTTON_PANTILT));
+    EXPECT_FALSE(panel->ControlHeld());
+}
+
 TEST_F(PanelPlayback, StartPlayDuringPlaybackDoesNothing)
 {
     StartCamera();
@@ -243,6 +267,7 @@ TEST_F(PanelPlayback, DestroyingTheWindowStopsPlayback)
     EXPECT_TRUE(workers->mjpegPlayer.IsFinished());
     EXPECT_FALSE(workers->mjpegPlayer.IsStarted());
     EXPECT_EQ(panel->Control(IDC_STATIC_TIME), nullptr);
+    EXPECT_FALSE(workers->mjpegDisplay.HasSink());  // nothing draws into a panel without a window
     // A new window plays again by itself: the source is still set.
     panel->Create(host.get());
     WaitForLayout();

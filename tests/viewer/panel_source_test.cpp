@@ -152,6 +152,26 @@ TEST_F(PanelSource, BusyWhileEitherPlayerIsStartedAndAcceptedAfterStopPlay)
     EXPECT_EQ(BigMessage(), "");
 }
 
+TEST_F(PanelSource, SoundSwitchNeedsAnAcceptedSourceAndSourceEndsZoom)
+{
+    StartCamera();
+    panel->Create(host.get());
+    panel->SetSoundOn(false);
+    EXPECT_TRUE(workers->audioPlayer.IsSoundOn());  // no source yet: ignored
+
+    workers->mjpegDisplay.SetZoomActive(true);
+    workers->mpeg4Display.SetZoomActive(true);
+    workers->audioPlayer.SetSoundOn(false);
+    ASSERT_TRUE(SetSource());
+    EXPECT_TRUE(workers->audioPlayer.IsSoundOn());  // a new source plays sound
+    EXPECT_FALSE(workers->mjpegDisplay.ZoomActive());
+    EXPECT_FALSE(workers->mpeg4Display.ZoomActive());
+    panel->SetSoundOn(false);
+    EXPECT_FALSE(workers->audioPlayer.IsSoundOn());
+    panel->SetSoundOn(true);
+    EXPECT_TRUE(workers->audioPlayer.IsSoundOn());
+}
+
 TEST_F(PanelSource, SourceGivenBeforeTheWindowStartsPlaybackAtCreation)
 {
     StartCamera();

@@ -70,6 +70,7 @@ public:
     int ZoomPercent() const { return m_zoomPercent; }
     std::array<int, 4> ZoomSource() const;
     int Starts() const { return m_starts; }
+    bool HasSink() const { return m_sink.load() != nullptr; }
     // Changes the picture size without opening (a size not known yet, or one no camera sends).
     void SetPictureSize(int width, int height);
 

@@ -42,6 +42,9 @@ void SleepMs(int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// The panel whose frame sink the display workers were given last (window thread only).
+const CViewerPanel* g_sinkOwner = nullptr;
+
 // Run numbers are unique in the module, so a result can never be taken for another
 // panel's run either.
 int NextRunNumber()
@@ -164,6 +167,7 @@ void CViewerPanel::StartRun(IPanelDisplay& display, kv::CStreamPlayerBase& playe
 
     display.SetWindow(&relay);
     display.SetSink(m_pFrameSink);
+    g_sinkOwner = this;
     display.SetExitCallback(report);
     m_workers.audioPlayer.SetWindow(&relay);
     player.SetDisplayConsumer(&display.Consumer());
@@ -209,6 +213,16 @@ void CViewerPanel::StopPlay()
     m_bReconnecting = false;
     m_nFailedRuns = 0;
     update();
+}
+
+void CViewerPanel::ForgetFrameSink()
+{
+    // Only this panel's sink: another panel may be playing on the same workers.
+    if (g_sinkOwner != this)
+        return;
+    m_workers.mjpegDisplay.SetSink(nullptr);
+    m_workers.mpeg4Display.SetSink(nullptr);
+    g_sinkOwner = nullptr;
 }
 
 void CViewerPanel::OnPlayerResult(int code, std::intptr_t run)

@@ -93,6 +93,8 @@ void CViewerPanel::DestroyWindow()
         return;
     if (m_bPlayStarted)
         StopPlay();
+    // Pictures have nowhere to go without a window.
+    ForgetFrameSink();
     m_timers.KillAll();
     m_bRestartPending = false;
     m_hControlCursor.reset();

@@ -144,6 +144,7 @@ private:
 
     // Playback.
     void PanelStop();
+    void ForgetFrameSink();
     void StartRun(IPanelDisplay& display, kv::CStreamPlayerBase& player);
     void OnPlayerResult(int code, std::intptr_t run);
     void OnCameraBusy();
