@@ -4,12 +4,14 @@
 #include <QPainter>
 #include <QTest>
 
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <set>
 #include <thread>
 
 #include "motion/resources/string_table.h"
+#include "display/display_worker.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/posted_message.h"
 #include "platform/ui/qt_frame_sink.h"
@@ -367,4 +369,44 @@ TEST(QtLayer, FrameSinkNeverQueuesPicturesBehindASlowWindow)
     EXPECT_LE(widget.paints - paintsBefore, 2);
     EXPECT_GE(widget.paints - paintsBefore, 1);
     EXPECT_EQ(widget.grab().toImage().pixelColor(2, 17).blue(), 59);
+}
+
+TEST(QtLayer, DisplayWorkerKeepsDrawingIntoTheSinkWhileTheWindowIsBusy)
+{
+    kvtest::App();
+    SinkWidget widget;
+    widget.show();
+    QCoreApplication::processEvents();
+    const int paintsBefore = widget.paints;
+
+    auto read = [](const char* name) {
+        QFile f(QStringLiteral(KV_TEST_DATA_DIR "/image/") + name);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray b = f.readAll();
+        return std::vector<std::uint8_t>(b.begin(), b.end());
+    };
+    kv::CFrameChain chain;
+    kv::CMJpegDisplay display(kv::kMensiloProfile, chain);  // draws at (0, 0), keeps no log
+    display.SetSink(&widget.sink);
+    ASSERT_TRUE(display.Open(64, 48, {}));
+    ASSERT_TRUE(display.Start());
+    for (int i = 0; i < 9; ++i)
+        chain.Append(read("color.jpg"), 0);
+    chain.Append(read("grey.jpg"), 0);
+
+    // The window thread does not run its loop; the worker still takes every frame.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (widget.sink.PresentedCount() < 10 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(widget.sink.PresentedCount(), 10);
+    EXPECT_EQ(chain.Count(), 0u);
+    EXPECT_EQ(widget.paints, paintsBefore);
+    EXPECT_TRUE(display.RequestStop(2000));
+
+    QTest::qWait(50);
+    EXPECT_GE(widget.paints - paintsBefore, 1);
+    EXPECT_LE(widget.paints - paintsBefore, 2) << "one paint for ten pictures, not ten";
+    const QImage shown = widget.grab().toImage();
+    const QColor c = shown.pixelColor(10, 10);
+    EXPECT_TRUE(c.red() == c.green() && c.green() == c.blue()) << "the newest picture is the grey one";
 }
