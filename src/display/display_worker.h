@@ -155,6 +155,7 @@ private:
     std::unique_ptr<DECODER, DecoderDeleter> m_decoder;
     std::vector<std::uint8_t> m_config;   // decoder configuration bytes from the stream header
     bool m_configPending = false;         // fed in front of frames until a decode succeeds
+    bool m_tablesHeld = false;            // opened the colour tables, so releases them
     std::vector<std::uint8_t> m_input;    // configuration plus frame, while the former is pending
     std::unique_ptr<std::uint8_t[]> m_yuv;  // the decoder's largest output, enlarged
     std::vector<std::uint8_t> m_rgb;      // the converted picture, grown as pictures grow

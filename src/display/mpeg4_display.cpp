@@ -35,6 +35,7 @@ bool CMpeg4Display::Open(int width, int height, std::span<const std::uint8_t> co
     m_config.assign(config.begin(), config.end());
     m_configPending = !m_config.empty();
     init_YUV2RGB_tab();
+    m_tablesHeld = true;
     m_decoder.reset(CreateDecoder(m_profile));
     if (!m_decoder)
         return false;
@@ -53,7 +54,9 @@ void CMpeg4Display::Release()
     if (!IsFinished())
         return;  // the decoder is still in use
     m_decoder.reset();
-    delete_YUV2RGB_tab();
+    if (m_tablesHeld)
+        delete_YUV2RGB_tab();  // only tables this worker asked for
+    m_tablesHeld = false;
     m_yuv.reset();
     std::vector<std::uint8_t>().swap(m_rgb);
     std::vector<std::uint8_t>().swap(m_input);

@@ -66,8 +66,11 @@ protected:
     }
 
     // Plays until the sink has `pictures` pictures, then stops the player as the panel does.
-    void Play(CStreamPlayerBase& player, const std::string& path, int pictures)
+    void Play(CStreamPlayerBase& player, CDisplayWorker& display, const std::string& path, int pictures)
     {
+        display.SetSink(&sink);
+        display.SetWindow(&window);
+        player.SetDisplayConsumer(&display);
         player.SetStream(cam->Url(path), "", "");
         ASSERT_TRUE(player.Start());
         EXPECT_TRUE(WaitFor([&] { return sink.Count() >= pictures || player.IsFinished(); }, 20000));
@@ -90,10 +93,7 @@ TEST_F(DisplayAgainstCamsim, MotionJpegPicturesDrawnAreThePicturesSent)
     StartCamsim({"--size", "320x240", "--fps", "30"});
     CMJpegPlayer player(kKavaroProfile, video, audio);
     CMJpegDisplay display(kKavaroProfile, video);
-    display.SetSink(&sink);
-    display.SetWindow(&window);
-    player.SetDisplayConsumer(&display);
-    Play(player, "img/mjpeg.cgi", 6);
+    Play(player, display, "img/mjpeg.cgi", 6);
     EXPECT_EQ(window.CountOf(WM_DISPLAY_OPENED), 1);
     EXPECT_FALSE(display.IsOpen());
 
@@ -126,10 +126,7 @@ TEST_F(DisplayAgainstCamsim, Mpeg4PicturesDrawnAreThePicturesSentDecoded)
     StartCamsim({"--kind", "mpeg", "--size", "320x240", "--fps", "30"});
     CPlayer player(kKavaroProfile, video, audio);
     CMpeg4Display display(kKavaroProfile, video);
-    display.SetSink(&sink);
-    display.SetWindow(&window);
-    player.SetDisplayConsumer(&display);
-    Play(player, "img/video.asf", 8);
+    Play(player, display, "img/video.asf", 8);
     EXPECT_EQ(window.CountOf(WM_DISPLAY_OPENED), 1);
     EXPECT_FALSE(display.IsOpen()) << "the player released the decoder";
     EXPECT_EQ(AsfVideoKeepFactor(), 36);
