@@ -17,6 +17,7 @@
 #include "motion/resources/string_table.h"
 #include "motion_test_support.h"
 #include "platform/ui/posted_message.h"
+#include "platform/ui/qt_frame_sink.h"
 #include "ximage.h"
 
 using kv::motion::AreaRect;
@@ -100,6 +101,8 @@ TEST_F(MotionSetupTest, DetectionWindowsAreReadShownSavedAndReleased)
     ASSERT_TRUE(s->SetSource(base, "jpeg", 1));
 
     ASSERT_EQ(Bodies(), std::vector<std::string>{kReadArea});
+    EXPECT_TRUE(motiontest::WaitFor([&] { return s->FrameSink()->HasFrame(); })) << "the live picture arrives";
+    EXPECT_EQ(s->FrameSink()->LastDestination(), QRect(0, 0, 640, 480));
     ASSERT_EQ(s.streams->starts.size(), 1u);
     EXPECT_EQ(s.streams->starts[0].kind, StreamKind::MotionJpeg) << "exactly \"jpeg\" selects Motion-JPEG";
     EXPECT_EQ(s.streams->starts[0].zoomPercent, 100);
@@ -156,7 +159,7 @@ TEST_F(MotionSetupTest, DetectionWindowsAreReadShownSavedAndReleased)
 
 TEST_F(MotionSetupTest, ResolutionOneDrawsAtFourHundredPercentAndSavesThree)
 {
-    StartCamera();
+    StartCamera({"--size", "160x120"});
     ASSERT_TRUE(cam->Control("area_res=1"));
     TestSetup& s = NewSetup();
     ASSERT_TRUE(s->SetSource(base, "mpeg", 1));
@@ -164,6 +167,8 @@ TEST_F(MotionSetupTest, ResolutionOneDrawsAtFourHundredPercentAndSavesThree)
     EXPECT_EQ(s.streams->starts[0].kind, StreamKind::Mpeg4);
     EXPECT_EQ(s.streams->starts[0].zoomPercent, 400);
     EXPECT_EQ(s->Setup().CurrentRes(), 1);
+    EXPECT_TRUE(motiontest::WaitFor([&] { return s->FrameSink()->HasFrame(); })) << "MPEG-4 pictures arrive";
+    EXPECT_EQ(s->FrameSink()->LastDestination(), QRect(0, 0, 640, 480)) << "160 by 120 drawn at 400 %";
 
     s->SaveAreas();
     ASSERT_EQ(Bodies().size(), 2u);
@@ -180,6 +185,8 @@ TEST_F(MotionSetupTest, ResolutionOneDrawsAtFourHundredPercentAndSavesThree)
     ASSERT_EQ(other.streams->starts.size(), 1u);
     EXPECT_EQ(other.streams->starts[0].zoomPercent, 200);
     EXPECT_EQ(other.streams->starts[0].kind, StreamKind::Mpeg4) << "\"Jpeg\" is not \"jpeg\"";
+    EXPECT_TRUE(motiontest::WaitFor([&] { return other->FrameSink()->HasFrame(); }));
+    EXPECT_EQ(other->FrameSink()->LastDestination(), QRect(0, 0, 320, 240));
     other->StopPlay();
 }
 

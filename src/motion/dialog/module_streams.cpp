@@ -1,6 +1,7 @@
 #include "motion/dialog/module_streams.h"
 
 #include "core/messages.h"
+#include "display/display_worker.h"
 #include "motion/dialog/setup_target.h"
 #include "stream/asf_player.h"
 #include "stream/mjpeg_player.h"
@@ -14,6 +15,13 @@ CStreamPlayerBase& PlayerFor(StreamKind kind)
     if (kind == StreamKind::MotionJpeg)
         return ModuleMJpegPlayer();
     return ModuleAsfPlayer();
+}
+
+CDisplayWorker& DisplayFor(StreamKind kind)
+{
+    if (kind == StreamKind::MotionJpeg)
+        return ModuleMJpegDisplay();
+    return ModuleMpeg4Display();
 }
 
 void PostResult(int result) { SetupTarget().PostMessage(kv::WM_PLAYER_RESULT, result, 0); }
@@ -31,8 +39,13 @@ bool CModuleMotionStreams::IsFinished(StreamKind kind) const { return PlayerFor(
 
 void CModuleMotionStreams::Start(StreamKind kind, int zoomPercent)
 {
-    (void)zoomPercent;
+    CDisplayWorker& display = DisplayFor(kind);
+    display.SetWindow(&SetupTarget());
+    display.SetSink(&SetupTarget());
+    display.SetZoomPercent(zoomPercent);
+    display.SetExitCallback(PostResult);
     CStreamPlayerBase& player = PlayerFor(kind);
+    player.SetDisplayConsumer(&display);
     player.SetExitCallback(PostResult);
     player.Start();
 }

@@ -1,6 +1,7 @@
-// The live picture of the setup on the module's own stream players: the Motion-JPEG player
-// and the MPEG-4 (ASF) player, one each per module, shared by every setup dialog of the
-// module. Their exit codes go to the module-wide setup target as WM_PLAYER_RESULT.
+// The live picture of the setup on the module's own stream players and display workers: the
+// Motion-JPEG player with its JPEG display, the MPEG-4 (ASF) player with its MPEG-4 display,
+// one each per module and shared by every setup dialog of the module. Pictures go to the
+// module-wide setup target's frame sink, exit codes to its window as WM_PLAYER_RESULT.
 #pragma once
 
 #include "motion/protocol/motion_streams.h"

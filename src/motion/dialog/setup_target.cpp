@@ -32,7 +32,7 @@ void CSetupTarget::PostMessage(int message, std::intptr_t wParam, std::intptr_t 
     kv::ui::PostMessageTo(m_receiver, message, wParam, lParam);
 }
 
-bool CSetupTarget::Present(const std::vector<std::uint8_t>& dib, kv::FrameRect source, kv::FrameRect destination)
+bool CSetupTarget::Present(const kv::DibView& dib, kv::FrameRect source, kv::FrameRect destination)
 {
     std::lock_guard lock(m_lock);
     return m_sink && m_sink->Present(dib, source, destination);

@@ -22,7 +22,7 @@ public:
     QObject* Receiver() const;
 
     void PostMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
-    bool Present(const std::vector<std::uint8_t>& dib, kv::FrameRect source, kv::FrameRect destination) override;
+    bool Present(const kv::DibView& dib, kv::FrameRect source, kv::FrameRect destination) override;
     void Clear() override;
 
 private:
