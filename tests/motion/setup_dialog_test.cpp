@@ -145,16 +145,18 @@ TEST_F(SetupDialogTest, AnEmptyDialogShowsNothingUntilAPictureStarts)
 
 TEST(SetupDialogLook, BothModesOverAPicture)
 {
-    camsim::CamsimProcess cam;
+    camsim::CamsimProcess cam({"--levels", "20,75,5,150"});
     std::string base = cam.BaseUrl();
     base.pop_back();
     {
         TestSetup setup = motiontest::MakeSetup();
         ASSERT_TRUE(setup->Create(nullptr));
-        ASSERT_TRUE(setup->SetSource(base, "jpeg", 1));
+        ASSERT_TRUE(setup->SetSource(base, "mpeg", 1));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(setup.dialog.get()));
-        ASSERT_TRUE(motiontest::WaitFor([&] { return setup->FrameSink()->PaintedCount() > 0; }))
-            << "the live picture arrives";
+        auto* level = qobject_cast<QProgressBar*>(setup->Control(MotionSetupDialog::LevelBarId(2)));
+        ASSERT_TRUE(motiontest::WaitFor([&] { return setup->FrameSink()->PaintedCount() > 0 && level->value() == 75; },
+                                        15000))
+            << "the live picture and the levels arrive";
         const QImage shot = motiontest::Grab(*setup);
         KeepScreenshot(shot, "motion-mode1.png");
         // The live picture shows inside the frames' cut-away, the frames' captions over it.
