@@ -359,8 +359,9 @@ TEST_F(CaptureTest, ServedRequestOpensTheDialogWithTheCopies)
     CCaptureDlg* shown = nullptr;
     OnNextModal([&](QWidget* w) {
         shown = qobject_cast<CCaptureDlg*>(w);
-        if (shown)
+        if (shown) {
             EXPECT_FALSE(shown->PreviewSource().isNull());
+        }
         QTest::mouseClick(shown ? shown->CancelButton() : nullptr, Qt::LeftButton);
     });
     EXPECT_EQ(RunCapture(nullptr, CaptureSourceOf(worker), 2, 1), CaptureOutcome::Cancelled);
@@ -387,7 +388,8 @@ TEST_F(CaptureTest, Pictures)
         dlg->show();
         const QImage picture = dlg->grab().toImage();
         EXPECT_EQ(QColor(picture.pixel(1, picture.height() - 2)), dlg->palette().color(QPalette::Window));
-        if (!dir.isEmpty())
+        if (!dir.isEmpty()) {
             EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture_dialog_scheme%1.png").arg(scheme)));
+        }
     }
 }

@@ -315,7 +315,8 @@ TEST(PanTiltPad, Pictures)
         EXPECT_EQ(picture.size(), pad->size());
         // The background is the scheme's; the buttons' pictures cover part of it.
         EXPECT_EQ(QColor(picture.pixel(1, 1)), pad->palette().color(QPalette::Window));
-        if (!dir.isEmpty())
+        if (!dir.isEmpty()) {
             EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan_tilt_pad_scheme%1.png").arg(scheme)));
+        }
     }
 }
