@@ -19,6 +19,7 @@
 #include "core/timings.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/ui_helpers.h"
+#include "command_test_support.h"
 #include "ui/ui_test_support.h"
 #include "viewer/capture/capture_dlg.h"
 #include "viewer/capture/capture_file.h"
@@ -26,6 +27,8 @@
 #include "ximage.h"
 
 using namespace kv::viewer;
+using kvtest::Identify;
+using kvtest::OnNextModal;
 
 namespace {
 
@@ -52,44 +55,10 @@ std::unique_ptr<CxImage> Gradient(int width, int height)
     return Picture(width, height, [](int x, int y) { return QColor(x % 256, y % 256, (x + y) % 256); });
 }
 
-// Acts on the next modal window that opens (a message box, a dialog), from the event loop
-// that runs it.
-void OnNextModal(std::function<void(QWidget*)> act, QWidget* notThis = nullptr)
-{
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act = std::move(act), notThis, poll] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != notThis)
-            act(modal);
-        else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
-}
-
 QByteArray Head(const QString& path, int n)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
-}
-
-// Opens the file as another program would: ImageMagick's identify when installed,
-// otherwise our own decoder. Gives "WIDTHxHEIGHT FORMAT".
-std::string Identify(const QString& path)
-{
-    const QString identify = QStandardPaths::findExecutable(QStringLiteral("identify"));
-    if (!identify.isEmpty()) {
-        QProcess p;
-        p.start(identify, {QStringLiteral("-format"), QStringLiteral("%wx%h %m"), path});
-        if (p.waitForFinished(20000) && p.exitCode() == 0)
-            return p.readAllStandardOutput().trimmed().toStdString();
-        return "identify failed";
-    }
-    CxImage image;
-    if (!image.Decode(QFile::encodeName(path).constData(), CXIMAGE_FORMAT_UNKNOWN))
-        return "undecodable";
-    return std::to_string(image.GetWidth()) + "x" + std::to_string(image.GetHeight()) +
-           (image.GetType() == CXIMAGE_FORMAT_JPG ? " JPEG" : " BMP");
 }
 
 class CaptureTest : public ::testing::Test {
