@@ -358,7 +358,7 @@ TEST_F(CaptureTest, Pictures)
         const QImage picture = dlg->grab().toImage();
         EXPECT_EQ(QColor(picture.pixel(1, picture.height() - 2)), dlg->palette().color(QPalette::Window));
         if (!dir.isEmpty()) {
-            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture_dialog_scheme%1.png").arg(scheme)));
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture-dialog-scheme%1.png").arg(scheme)));
         }
     }
 }

@@ -316,7 +316,7 @@ TEST(PanTiltPad, Pictures)
         // The background is the scheme's; the buttons' pictures cover part of it.
         EXPECT_EQ(QColor(picture.pixel(1, 1)), pad->palette().color(QPalette::Window));
         if (!dir.isEmpty()) {
-            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan_tilt_pad_scheme%1.png").arg(scheme)));
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan-tilt-pad-scheme%1.png").arg(scheme)));
         }
     }
 }

@@ -487,5 +487,76 @@ TEST_F(PanelCapture, NoPictureMeansAMessageAndNoDialog)
     EXPECT_EQ(shown.toStdString(), std::string(kNoPictureText));
 }
 
+// Pictures of the panel in each state of exclusive control, of the pad over it and of the
+// capture dialog opened from it. With KV_UI_SHOTS_DIR set they are written there:
+//   KV_UI_SHOTS_DIR=docs QT_QPA_PLATFORM=offscreen build/tests/commands/test_commands --gtest_filter='PanelShots*'
+class PanelShots : public PanelCommands {
+protected:
+    void Save(const QImage& picture, const std::string& name) const
+    {
+        EXPECT_FALSE(picture.isNull()) << name;
+        const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+        if (dir.isEmpty())
+            return;
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + "/" + QString::fromStdString(name), "PNG")) << name;
+    }
+    void SavePanel(const std::string& state)
+    {
+        CurrentFake().Present();
+        Pump(50);
+        Save(panel->grab().toImage(), "panel-control-" + state + ".png");
+    }
+};
+
+TEST_F(PanelShots, ExclusiveControlStates)
+{
+    StartCamera({"--inquiry", "max_user", "--preset", "1:Gate", "--preset", "3:Hall"});
+    PlayUntilLaidOut("jpeg", 2);
+    SavePanel("idle");
+
+    Click(IDC_BUTTON_CONTROL);
+    ExpectIdle();
+    SavePanel("refused");
+
+    ASSERT_TRUE(cam->Control("inquiry=normal&exclusive=on&waiting=5&remain=20"));
+    Click(IDC_BUTTON_CONTROL);
+    Tick(TIMER_WAIT);
+    Tick(TIMER_WAIT);
+    SavePanel("waiting");
+    for (int i = 0; i < 4; ++i)
+        Tick(TIMER_WAIT);
+    Tick(TIMER_REMAIN);
+    ASSERT_TRUE(panel->ControlHeld());
+    SavePanel("timed");
+
+    // Back to idle after the time ran out, then open-ended control.
+    while (panel->ControlHeld())
+        Tick(TIMER_REMAIN);
+    ASSERT_TRUE(cam->Control("exclusive=off"));
+    Click(IDC_BUTTON_CONTROL);
+    ExpectHeld(true);
+    SavePanel("open-ended");
+
+    Click(IDC_BUTTON_PANTILT);
+    ASSERT_NE(panel->PanTiltDlg(), nullptr);
+    Pump(50);
+    Save(panel->PanTiltDlg()->grab().toImage(), "pan-tilt-pad-from-panel.png");
+}
+
+TEST_F(PanelShots, CaptureDialogFromThePanel)
+{
+    StartCamera();
+    PlayUntilLaidOut("jpeg", 1);
+    OnNextModal([&](QWidget* w) {
+        auto* capture = qobject_cast<CCaptureDlg*>(w);
+        ASSERT_NE(capture, nullptr);
+        Pump(50);
+        Save(capture->grab().toImage(), "capture-dialog-from-panel.png");
+        capture->CancelButton()->click();
+    });
+    Click(IDC_BUTTON_CAPTURE);
+}
+
 } // namespace
 } // namespace kvtest
