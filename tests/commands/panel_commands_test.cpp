@@ -135,6 +135,13 @@ TEST_F(PanelCommands, TimedControlWithPresetsCountsDownAndEnds)
     Choose(IDC_COMBO_PRESET, 1);
     EXPECT_EQ(Queries("/command/presetposition.cgi"), (std::vector<std::string>{"PresetCall=3,10"}));
 
+    // Over the video the control cursor shows while control is held.
+    QTest::mouseMove(panel.get(), QPoint(400, 200));
+    EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);
+    QTest::mouseMove(panel.get(), QPoint(100, 600));
+    EXPECT_EQ(panel->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseMove(panel.get(), QPoint(400, 200));
+
     for (int shown = 30; shown >= 0; --shown) {
         Tick(TIMER_REMAIN);
         if (shown > 0) {
@@ -147,6 +154,7 @@ TEST_F(PanelCommands, TimedControlWithPresetsCountsDownAndEnds)
     EXPECT_EQ(Message(), "");
     EXPECT_EQ(MessagePlace(), QRect(15, 329, 120, 36));
     ExpectIdle();
+    EXPECT_EQ(panel->cursor().shape(), Qt::ArrowCursor);
     EXPECT_FALSE(panel->TimerRunning(TIMER_REMAIN));
 }
 
