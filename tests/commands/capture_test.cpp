@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -352,6 +353,8 @@ TEST(CaptureWait, ReturnsAsSoonAsServed)
 TEST_F(CaptureTest, Pictures)
 {
     const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    if (!dir.isEmpty())
+        QDir().mkpath(QString::fromLocal8Bit(dir));
     for (int scheme = 1; scheme <= 3; ++scheme) {
         auto dlg = Dialog({}, scheme);
         dlg->show();

@@ -1,6 +1,7 @@
 // The pan/tilt pad: its window, its countdown, and what its buttons send, in which order.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTest>
 
 #include <atomic>
@@ -309,6 +310,8 @@ TEST(PanTiltPad, Pictures)
 {
     RecordingSender sender;
     const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    if (!dir.isEmpty())
+        QDir().mkpath(QString::fromLocal8Bit(dir));
     for (int scheme = 1; scheme <= 3; ++scheme) {
         auto pad = OpenPad(sender, scheme);
         const QImage picture = pad->grab().toImage();

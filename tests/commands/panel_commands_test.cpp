@@ -1,26 +1,15 @@
 // The commands through the real panel against the camera emulator: its request log shows
 // what the viewer sent, in order. Exclusive control in every state (the countdowns second by
 // second), the pad opened from the panel, presets, area zoom, the frame-rate list and a
-// frame-rate change, and capture.
+// frame-rate change. Capture is in the live tests, with real pictures.
 #include "viewer/viewer_test_support.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <filesystem>
-
-#include "command_test_support.h"
 #include "core/timings.h"
-#include "viewer/capture/capture_dlg.h"
-#include "viewer/capture/capture_file.h"
-#include "viewer/capture/capture_request.h"
 #include "viewer/commands/command_urls.h"
 #include "viewer/commands/exclusive_control.h"
 #include "viewer/commands/pan_tilt_dlg.h"
@@ -441,129 +430,6 @@ TEST_F(PanelCommands, FrameRateChangeReconnectsWithTheNewSpeed)
     EXPECT_TRUE(cam->WaitForRequest("/img/mjpeg.cgi", "Speed=5"));
     WaitForLayout();
     ASSERT_TRUE(WaitUntil([&] { return rates->count() == 1 && rates->currentText() == QStringLiteral("5 fps"); }));
-}
-
-// Capture from the panel: the dialog, the file dialog, and the current directory put back.
-class PanelCapture : public PanelCommands {
-protected:
-    QTemporaryDir m_dir;
-};
-
-TEST_F(PanelCapture, SavedAsJpegUnderTheTypedNameAndTheDirectoryRestored)
-{
-    StartCamera();
-    PlayUntilLaidOut();
-    const std::string start = panel->CurrentDirectory();
-    bool previewShown = false;
-    OnNextModal([&](QWidget* w) {
-        auto* capture = qobject_cast<CCaptureDlg*>(w);
-        ASSERT_NE(capture, nullptr);
-        previewShown = !capture->PreviewSource().isNull();
-        OnNextModal(
-            [&](QWidget* f) {
-                auto* files = qobject_cast<QFileDialog*>(f);
-                ASSERT_NE(files, nullptr);
-                // As a file dialog may: the process moves to where the user went.
-                QDir::setCurrent(m_dir.path());
-                files->setDirectory(m_dir.path());
-                files->selectNameFilter(QString::fromLatin1(kJpgFilter));
-                files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("gate"));
-                QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
-            },
-            capture);
-        capture->SaveButton()->click();
-    });
-    Click(IDC_BUTTON_CAPTURE);
-    EXPECT_TRUE(previewShown);
-    EXPECT_EQ(Identify(m_dir.filePath(QStringLiteral("gate.jpg"))), "640x480 JPEG");
-    EXPECT_EQ(std::filesystem::current_path().string(), start);
-}
-
-TEST_F(PanelCapture, NoPictureMeansAMessageAndNoDialog)
-{
-    StartCamera();
-    PlayUntilLaidOut();
-    kv::ModuleTimings().captureWaitMs = 100;
-    CurrentFake().serveCaptures = false;
-    QString shown;
-    OnNextModal([&](QWidget* w) {
-        if (auto* box = qobject_cast<QMessageBox*>(w))
-            shown = box->text();
-        qobject_cast<QDialog*>(w)->reject();
-    });
-    Click(IDC_BUTTON_CAPTURE);
-    EXPECT_EQ(shown.toStdString(), std::string(kNoPictureText));
-}
-
-// Pictures of the panel in each state of exclusive control, of the pad over it and of the
-// capture dialog opened from it. With KV_UI_SHOTS_DIR set they are written there:
-//   KV_UI_SHOTS_DIR=docs QT_QPA_PLATFORM=offscreen build/tests/commands/test_commands --gtest_filter='PanelShots*'
-class PanelShots : public PanelCommands {
-protected:
-    void Save(const QImage& picture, const std::string& name) const
-    {
-        EXPECT_FALSE(picture.isNull()) << name;
-        const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
-        if (dir.isEmpty())
-            return;
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + "/" + QString::fromStdString(name), "PNG")) << name;
-    }
-    void SavePanel(const std::string& state)
-    {
-        CurrentFake().Present();
-        Pump(50);
-        Save(panel->grab().toImage(), "panel-control-" + state + ".png");
-    }
-};
-
-TEST_F(PanelShots, ExclusiveControlStates)
-{
-    StartCamera({"--inquiry", "max_user", "--preset", "1:Gate", "--preset", "3:Hall"});
-    PlayUntilLaidOut("jpeg", 2);
-    SavePanel("idle");
-
-    Click(IDC_BUTTON_CONTROL);
-    ExpectIdle();
-    SavePanel("refused");
-
-    ASSERT_TRUE(cam->Control("inquiry=normal&exclusive=on&waiting=5&remain=20"));
-    Click(IDC_BUTTON_CONTROL);
-    Tick(TIMER_WAIT);
-    Tick(TIMER_WAIT);
-    SavePanel("waiting");
-    for (int i = 0; i < 4; ++i)
-        Tick(TIMER_WAIT);
-    Tick(TIMER_REMAIN);
-    ASSERT_TRUE(panel->ControlHeld());
-    SavePanel("timed");
-
-    // Back to idle after the time ran out, then open-ended control.
-    while (panel->ControlHeld())
-        Tick(TIMER_REMAIN);
-    ASSERT_TRUE(cam->Control("exclusive=off"));
-    Click(IDC_BUTTON_CONTROL);
-    ExpectHeld(true);
-    SavePanel("open-ended");
-
-    Click(IDC_BUTTON_PANTILT);
-    ASSERT_NE(panel->PanTiltDlg(), nullptr);
-    Pump(50);
-    Save(panel->PanTiltDlg()->grab().toImage(), "pan-tilt-pad-from-panel.png");
-}
-
-TEST_F(PanelShots, CaptureDialogFromThePanel)
-{
-    StartCamera();
-    PlayUntilLaidOut("jpeg", 1);
-    OnNextModal([&](QWidget* w) {
-        auto* capture = qobject_cast<CCaptureDlg*>(w);
-        ASSERT_NE(capture, nullptr);
-        Pump(50);
-        Save(capture->grab().toImage(), "capture-dialog-from-panel.png");
-        capture->CancelButton()->click();
-    });
-    Click(IDC_BUTTON_CAPTURE);
 }
 
 } // namespace
