@@ -32,7 +32,12 @@ QImage PictureOf(const CxImage* copy)
     const std::unique_ptr<CxImage> bitmap(copy->ToBitmap());
     if (!bitmap || !bitmap->IsValid())
         return {};
-    return kv::ui::ImageFromDib24(static_cast<const std::uint8_t*>(bitmap->GetDIB()), bitmap->TotalSize());
+    const auto* block = static_cast<const std::uint8_t*>(bitmap->GetDIB());
+    const std::size_t headerBytes = 40 + bitmap->PaletteSize();
+    const std::size_t total = bitmap->TotalSize();
+    if (!block || total < headerBytes)
+        return {};
+    return kv::ui::ImageFromDib({{block, headerBytes}, {block + headerBytes, total - headerBytes}});
 }
 
 // Encodes the whole file first and only then writes it, so a picture that cannot be encoded
