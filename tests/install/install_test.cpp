@@ -72,9 +72,11 @@ protected:
         // Installed under a prefix unlike the configured one, as a packager or user would.
         prefix = root / "elsewhere" / "prefix";
         installed = Shell("cmake --install " + Quoted(KV_BINARY_DIR) + " --prefix " + Quoted(prefix));
-        for (const auto& entry : fs::recursive_directory_iterator(prefix))
-            if (entry.path().filename() == "Kavaro.pc")
-                pkgconfigDir = entry.path().parent_path();
+        std::error_code error;
+        for (auto it = fs::recursive_directory_iterator(prefix, error); !error && it != fs::recursive_directory_iterator();
+             it.increment(error))
+            if (it->path().filename() == "Kavaro.pc")
+                pkgconfigDir = it->path().parent_path();
     }
     static void TearDownTestSuite() { fs::remove_all(root); }
 
