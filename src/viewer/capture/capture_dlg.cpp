@@ -4,11 +4,10 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "display/packed_dib.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
-#include "viewer/panel/colour_scheme.h"
+#include "viewer/commands/colour_scheme.h"
 #include "viewer/resources/string_table.h"
 #include "ximage.h"
 
@@ -33,9 +32,12 @@ QImage PictureOf(const CxImage* copy)
     const std::unique_ptr<CxImage> bitmap(copy->ToBitmap());
     if (!bitmap || !bitmap->IsValid())
         return {};
-    const std::span<const std::uint8_t> block(static_cast<const std::uint8_t*>(bitmap->GetDIB()), bitmap->TotalSize());
-    const std::optional<kv::DibView> dib = kv::SplitPackedDib(block);
-    return dib ? kv::ui::ImageFromDib(*dib) : QImage();
+    const auto* block = static_cast<const std::uint8_t*>(bitmap->GetDIB());
+    const std::size_t headerBytes = 40 + bitmap->PaletteSize();
+    const std::size_t total = bitmap->TotalSize();
+    if (!block || total < headerBytes)
+        return {};
+    return kv::ui::ImageFromDib({{block, headerBytes}, {block + headerBytes, total - headerBytes}});
 }
 
 // Encodes the whole file first and only then writes it, so a picture that cannot be encoded
@@ -121,7 +123,7 @@ CCaptureDlg::CCaptureDlg(std::unique_ptr<CxImage> fullCopy, std::unique_ptr<CxIm
     connect(m_saveButton, &QPushButton::clicked, this, &CCaptureDlg::OnSave);
     connect(m_cancelButton, &QPushButton::clicked, this, &CCaptureDlg::OnCancel);
 
-    if (const ColourScheme* colours = SchemeFor(color)) {
+    if (const auto colours = ColoursOfScheme(color)) {
         setAutoFillBackground(true);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, kv::ui::ToQColor(colours->background));
