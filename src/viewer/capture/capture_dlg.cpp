@@ -7,7 +7,7 @@
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
-#include "viewer/commands/colour_scheme.h"
+#include "viewer/panel/colour_scheme.h"
 #include "viewer/resources/string_table.h"
 #include "ximage.h"
 
@@ -123,7 +123,7 @@ CCaptureDlg::CCaptureDlg(std::unique_ptr<CxImage> fullCopy, std::unique_ptr<CxIm
     connect(m_saveButton, &QPushButton::clicked, this, &CCaptureDlg::OnSave);
     connect(m_cancelButton, &QPushButton::clicked, this, &CCaptureDlg::OnCancel);
 
-    if (const auto colours = ColoursOfScheme(color)) {
+    if (const ColourScheme* colours = SchemeFor(color)) {
         setAutoFillBackground(true);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, kv::ui::ToQColor(colours->background));
