@@ -449,11 +449,12 @@ TEST_F(MotionSetupTest, FailuresShowTheirMessages)
         EXPECT_EQ(line.width(), 320);
         EXPECT_GT(line.height(), 40);
     }
-    {
-        ASSERT_TRUE(cam->SetFault("garbage&path=/snap.jpg&count=1&bytes=3000"));
+    for (const char* fault : {"garbage&path=/snap.jpg&count=1&bytes=3000", "garbage&path=/snap.jpg&count=1&bytes=0"}) {
+        ASSERT_TRUE(cam->SetFault(fault));
         TestSetup& s = NewSetup();
         ASSERT_TRUE(s->SetSource(base, "jpeg", 2));
-        EXPECT_EQ(motiontest::MessageText(*s), Text(201)) << "a snapshot that does not decode";
+        EXPECT_EQ(motiontest::MessageText(*s), Text(201)) << "a snapshot that does not decode: " << fault;
+        EXPECT_FALSE(kv::motion::SetupActive());
     }
     {
         ASSERT_TRUE(cam->SetFault("forbidden&path=/ocxparser.cgi&count=1"));

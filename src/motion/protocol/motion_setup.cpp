@@ -41,11 +41,10 @@ void MotionSetup::Sleep(int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool MotionSetup::Post(const std::string& url, std::string_view body, std::string& reply, CxImage* picture) const
+bool MotionSetup::Post(const std::string& url, std::string_view body, std::string& reply) const
 {
     CHttpPoster poster;
-    return poster.Request(reply, url.c_str(), true, m_user, m_password, body.data(), static_cast<int>(body.size()),
-                          picture);
+    return poster.Request(reply, url.c_str(), true, m_user, m_password, body.data(), static_cast<int>(body.size()));
 }
 
 bool MotionSetup::ReadSettings()
@@ -102,17 +101,20 @@ void MotionSetup::StartPicture()
 {
     if (IsViewMode()) {
         Sleep(ModuleTimings().snapshotSleepMs.load());
-        std::string reply;
         CxImage& snapshot = SnapshotPicture();
-        const bool fetched = Post(m_addresses.snapshot, kReadViewBody, reply, &snapshot);
+        snapshot.Free();  // an answer without a picture must not leave an old one showing
+        CHttpPoster poster;
+        std::string reply;
+        const bool fetched = poster.Request(reply, m_addresses.snapshot.c_str(), true, m_user, m_password,
+                                            kReadViewBody.data(), static_cast<int>(kReadViewBody.size()), &snapshot);
         m_dialog.SnapshotChanged();
         // A refusal page does not decode as a picture, so it is looked for before a failed
         // fetch is reported as a connection failure.
-        if (IsForbidden(reply)) {
+        if (IsForbidden(poster.ReceivedText())) {
             m_dialog.ShowMessage(IDS_DEVICE_BUSY);
             return;
         }
-        if (!fetched) {
+        if (!fetched || !snapshot.IsValid()) {
             m_dialog.ShowMessage(IDS_CAN_NOT_CONNECT);
             return;
         }

@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-class CxImage;
 
 namespace kv::motion {
 
@@ -77,7 +76,7 @@ public:
 
 private:
     // One POST with the stored credentials; false when it could not be completed.
-    bool Post(const std::string& url, std::string_view body, std::string& reply, CxImage* picture = nullptr) const;
+    bool Post(const std::string& url, std::string_view body, std::string& reply) const;
     void StopStream();
     void ReleaseCamera();
     static void Sleep(int ms);
