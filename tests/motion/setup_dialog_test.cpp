@@ -15,6 +15,7 @@
 #include "motion/frames/area_frame.h"
 #include "motion/protocol/setup_state.h"
 #include "motion_test_support.h"
+#include "platform/ui/dialog_units.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
 
@@ -125,7 +126,7 @@ TEST_F(SetupDialogTest, ColoursAndTheMessageFont)
         EXPECT_EQ(setup->Control(id)->palette().color(QPalette::WindowText), QColor(Qt::black)) << id;
     }
     const QFont font = setup->Control(251)->font();
-    EXPECT_EQ(font.pixelSize(), 28);
+    EXPECT_EQ(font, kv::ui::BoldDialogFont(28));
     EXPECT_TRUE(font.bold());
 }
 

@@ -229,10 +229,7 @@ void MotionSetupDialog::ApplyColours()
                            static_cast<QWidget*>(p.sensitivity)})
             Colour(w, kPanelColour);
     }
-    QFont messageFont = kv::ui::DialogFont();
-    messageFont.setPixelSize(kMessageFontPixels);
-    messageFont.setBold(true);
-    m_message->setFont(messageFont);
+    m_message->setFont(kv::ui::BoldDialogFont(kMessageFontPixels));
     FitMessageLine();
 }
 
