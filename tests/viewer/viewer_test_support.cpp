@@ -131,7 +131,8 @@ void FakeDisplay::Present()
     dib[14] = 24;
     for (int row = view.height / 2; row < view.height; ++row)
         std::fill_n(dib.begin() + 40 + static_cast<std::ptrdiff_t>(row) * stride, view.width * 3, 0xC0);
-    sink->Present(dib, {0, 0, view.width, view.height}, {225, 35, view.width, view.height});
+    const std::span<const std::uint8_t> block(dib);
+    sink->Present({block.first(40), block.subspan(40)}, {0, 0, view.width, view.height}, {225, 35, view.width, view.height});
 }
 
 void FakeDisplay::Exit(int code)
