@@ -173,6 +173,8 @@ void CViewerPanel::StartRun(IPanelDisplay& display, kv::CStreamPlayerBase& playe
     player.SetDisplayConsumer(&display.Consumer());
     player.SetAudioConsumer(&m_workers.audioConsumer);
     player.SetExitCallback(report);
+    // The switch outlives runs on a player other panels share: this panel's speaker decides.
+    player.SetAudioEnabled(m_bSpeakerOn);
 
     m_nLiveRun = run;
     m_nPicturesAtRunStart = m_pFrameSink->PresentedCount();
