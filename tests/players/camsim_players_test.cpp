@@ -372,6 +372,9 @@ TEST_P(PlayerFaults, EndWithTheirResultCode)
     player.reset();
 }
 
+// Test output names a case by its name instead of dumping the bytes of the structure.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 const FaultCase kFaults[] = {
     {"MjpgNeverAnswered", false, &kKavaroProfile, "never_answer", 200, nullptr},
     {"AsfNeverAnswered", true, &kKavaroProfile, "never_answer", 200, "Connect error"},
