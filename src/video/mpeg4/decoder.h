@@ -76,6 +76,10 @@ public:
     // One access unit; 0 on success, 1 on failure (see include/mpeg4dec.h).
     int Decode(DECODER& record, uint8_t* output, const uint8_t* input, int* length);
 
+    // Back to the state of a new decoder, pictures included, without allocating: what one
+    // stream leaves behind cannot reach the next.
+    void Reset();
+
     const ModuleProfile& Profile() const { return profile_; }
     int TimeIncrementBits() const { return timeBits_; }
     int QuantType() const { return quantType_; }
@@ -133,6 +137,7 @@ private:
     int width_ = 0, height_ = 0;
     bool upscale_ = true;
     bool refused_ = false; // the last VOL seen was refused: no picture may be decoded
+    bool touched_ = false; // pictures or macroblock records were written since creation or Reset
     int timeResolution_ = 0;
     int timeBits_ = 1;
     int quantType_ = 0;
@@ -178,4 +183,6 @@ namespace kv {
 // A decoder for an explicit module profile (decoder_create uses the active one); nullptr when
 // an allocation fails. Free with decoder_destroy.
 DECODER* CreateDecoder(const ModuleProfile& profile);
+// Returns a record from CreateDecoder to the state it had when created.
+void ResetDecoder(DECODER& record);
 } // namespace kv
