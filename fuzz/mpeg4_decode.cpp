@@ -2,9 +2,12 @@
 //
 // Input: one option byte, then an elementary stream. The stream is cut into access units the
 // way a player hands them over (headers with the first picture, then one VOP each) and fed to
-// a decoder. The option byte picks the IDCT precision, whether the post-filter runs on every
-// picture, and (rarely: bits 2-4 all set) the viewer's maximum picture size instead of a
-// small one (small keeps runs fast and makes size refusals common).
+// a decoder. The option byte picks the IDCT precision (bit 0), whether the post-filter runs
+// on every picture (bit 1), and (rarely: bits 2-7 exactly 000111) the viewer's maximum
+// picture size, 1024x768, instead of 48x32. The small maximum keeps runs fast (a stream
+// without a VOL header is enlarged from the maximum size) and makes size refusals common;
+// with the large one only streams with a VOL header and only their first two access units
+// are decoded; without a VOL header only the first three units are.
 //
 // One decoder per option set lives for the whole process and is reset before each input, so
 // a run costs no allocation of pictures and starts exactly as a new decoder would.
@@ -37,8 +40,8 @@ Variant& VariantFor(int index)
         profile.lowPrecisionIdct = (index & 1) != 0;
         profile.postFilter = (index & 2) != 0;
         if (!(index & 4)) {
-            profile.decoderMaxWidth = 176;
-            profile.decoderMaxHeight = 144;
+            profile.decoderMaxWidth = 48;
+            profile.decoderMaxHeight = 32;
         }
         // The profile is copied into static storage: the decoder keeps a reference to it.
         static kv::ModuleProfile profiles[8];
@@ -59,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ++data;
     --size;
 
-    const int index = (options & 3) | ((options & 0x1C) == 0x1C ? 4 : 0);
+    const bool large = (options & 0xFC) == 0x1C;
+    const int index = (options & 3) | (large ? 4 : 0);
     Variant& v = VariantFor(index);
     DECODER* d = v.decoder.get();
     if (!d)
@@ -70,15 +74,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The first unit runs to the second VOP start code, each later one to the next.
     std::vector<size_t> cuts{0};
     bool seenVop = false;
-    for (size_t i = 0; i + 3 < size && cuts.size() < 16; ++i) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6) {
-            if (seenVop)
-                cuts.push_back(i);
-            seenVop = true;
+    bool volBeforeVop = false;
+    const size_t maxUnits = large ? 2 : 16;
+    for (size_t i = 0; i + 3 < size && cuts.size() < maxUnits; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            if (data[i + 3] == 0xB6) {
+                if (seenVop)
+                    cuts.push_back(i);
+                seenVop = true;
+            } else if (!seenVop && (data[i + 3] & 0xF0) == 0x20) {
+                volBeforeVop = true;
+            }
         }
     }
+    // Enlarging the viewer's maximum size without a VOL header would cost a hundred small
+    // runs; the small maximum covers that path.
+    if (large && !volBeforeVop)
+        return 0;
     cuts.push_back(size);
     for (size_t k = 0; k + 1 < cuts.size(); ++k) {
+        if (large && d->upscaleOutput && k > 0)
+            break; // the first unit's VOL header was not accepted: nothing would follow but enlargements
         int length = static_cast<int>(cuts[k + 1] - cuts[k]);
         const int rc = decoder_decode(d, v.output.data(), data + cuts[k], &length);
         if (rc != 0 && (rc != 1 || length != 4))
@@ -87,6 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
         if (!(options & 2))
             d->postFilter = 0;
+        // Without a VOL header every picture is enlarged from the maximum size, which costs
+        // far more than decoding it; three such pictures cover that path.
+        if (d->upscaleOutput && k >= 2)
+            break;
     }
     return 0;
 }
