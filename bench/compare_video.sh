@@ -52,13 +52,13 @@ if pkg-config --exists libavcodec libavutil 2>/dev/null; then
   fi
 fi
 
-filter="BM_Decode/($(echo $STREAMS | tr ' ' '|'))\$"
+filter="BM_Decode/($(echo $STREAMS | tr ' ' '|'))/"
 declare -A OURS REF
 for round in $(seq "$ROUNDS"); do
   "$BUILD/bench/bench_mpeg4_decode" --benchmark_format=json --benchmark_filter="$filter" \
     > "$WORK/decode.json" 2> /dev/null
   for name in $STREAMS; do
-    OURS[$name]="${OURS[$name]:-} $(counter "$WORK/decode.json" fps "BM_Decode/$name")"
+    OURS[$name]="${OURS[$name]:-} $(counter "$WORK/decode.json" fps "BM_Decode/$name/")"
     if [ -n "$AVDEC" ]; then
       REF[$name]="${REF[$name]:-} $("$AVDEC" "$DATA/$name.m4v" 1.0)"
     fi

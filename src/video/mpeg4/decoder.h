@@ -108,11 +108,15 @@ private:
     bool DecodeMacroblockP(int mx, int my);
     bool DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, uint8_t* dst, int stride);
     bool DecodeInterBlock(uint8_t* dst, int stride);
+    enum class Dequant { Levels, Plain, Matrix };
+    template <Dequant D>
     bool DecodeCoefficients(bool intra, const uint8_t* scan, int start, int q);
     bool DecodeVector(MotionVector pred, MotionVector& out);
     MotionVector PredictVector(int mx, int my, int block) const;
     void PredictMacroblock(int mx, int my, bool fourVectors);
-    void Dequantise(bool intra, int q, int dcScaler);
+    void SetInterWeights(int q);
+    void DequantiseIntra(int q, int dcScaler);
+    void MismatchControl(int sum);
     void ClearBlock();
 
     void CopyFromReference(int mx, int my);
@@ -158,6 +162,10 @@ private:
     // Block scratch: coefficients in raster order and which of them are non-zero.
     alignas(32) int32_t block_[64] = {};
     uint64_t nonZero_ = 0;
+    int32_t coefSum_ = 0; // sum of the coefficients an inter block of the first method stored
+    // The first method's inter weights W_inter[i] x Q for the quantiser weightsQuant_.
+    int32_t weights_[64] = {};
+    int weightsQuant_ = 0;
 
     // Two pictures, each Y, U, V with borders: one is decoded while the other is the
     // reference; they trade places after every decoded picture.
