@@ -218,13 +218,13 @@ void Decoder::MismatchControl(int sum)
     }
 }
 
-// Zeroes the coefficients the last block set, ready for the next one: the rows holding any,
-// or the single ones when there are few.
+// Zeroes the coefficients the last block set, ready for the next one: the single ones when
+// they all lie in the first row, else the rows holding any.
 void Decoder::ClearBlock()
 {
     const uint64_t bits = nonZero_;
     nonZero_ = 0;
-    if (__builtin_popcountll(bits) <= 4) {
+    if ((bits >> 8) == 0) {
         for (uint64_t b = bits; b; b &= b - 1)
             block_[__builtin_ctzll(b)] = 0;
         return;
