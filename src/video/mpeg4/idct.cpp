@@ -124,13 +124,14 @@ inline void DcRows(int32_t dc, int32_t rows[8])
 
 } // namespace
 
-// Built twice: for AVX2 (eight 32-bit multiplies per instruction) and for the baseline;
-// the loader picks the one the processor runs. Both give the same results.
-__attribute__((target_clones("avx2", "default"))) void IdctHigh(const int32_t in[64], int32_t out[64])
+// Baseline builds only. The decoder reaches its AVX2 code through the BlockOps table chosen
+// when it is created; multi-versioned functions here would need loader-time resolvers, which
+// run before a sanitizer's runtime is ready and crash instrumented programs at start-up.
+void IdctHigh(const int32_t in[64], int32_t out[64])
 {
     Idct<10>(in, out);
 }
-__attribute__((target_clones("avx2", "default"))) void IdctLow(const int32_t in[64], int32_t out[64])
+void IdctLow(const int32_t in[64], int32_t out[64])
 {
     Idct<8>(in, out);
 }
@@ -148,7 +149,7 @@ inline void ClampRow(const VecS& in, uint8_t* dst)
 }
 } // namespace
 
-__attribute__((target_clones("avx2", "default"))) void PutBlock(const int32_t block[64], uint8_t* dst, int stride)
+void PutBlock(const int32_t block[64], uint8_t* dst, int stride)
 {
     for (int r = 0; r < 8; ++r, dst += stride) {
         VecS v;
@@ -157,7 +158,7 @@ __attribute__((target_clones("avx2", "default"))) void PutBlock(const int32_t bl
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void AddBlock(const int32_t block[64], uint8_t* dst, int stride)
+void AddBlock(const int32_t block[64], uint8_t* dst, int stride)
 {
     for (int r = 0; r < 8; ++r, dst += stride) {
         VecS v;
