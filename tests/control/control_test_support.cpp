@@ -1,0 +1,58 @@
+#include "control_test_support.h"
+
+#include "platform/registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace kvtest {
+
+QApplication* App()
+{
+    static QApplication* app = [] {
+        static int argc = 1;
+        static char name[] = "test_control";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return app;
+}
+
+ScratchRegistry::ScratchRegistry()
+{
+    static std::atomic<int> serial{0};
+    m_dir = std::filesystem::temp_directory_path() /
+            ("kv-control-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+    kv::registry::SetStorePathForTesting(StorePath());
+}
+
+ScratchRegistry::~ScratchRegistry()
+{
+    kv::registry::SetStorePathForTesting({});
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+}
+
+std::vector<std::string> AllKeysBelow(const std::string& root)
+{
+    std::vector<std::string> keys;
+    std::vector<std::string> pending{root};
+    while (!pending.empty()) {
+        const std::string key = pending.back();
+        pending.pop_back();
+        for (const std::string& child : kv::registry::SubKeys(key)) {
+            keys.push_back(key + "\\" + child);
+            pending.push_back(key + "\\" + child);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+} // namespace kvtest

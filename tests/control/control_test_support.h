@@ -1,0 +1,32 @@
+// Shared pieces of the control tests: the application object and a scratch registry.
+#pragma once
+
+#include <QApplication>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+QApplication* App();
+
+// Points the registry at an empty file of its own for the lifetime of the object.
+class ScratchRegistry {
+public:
+    ScratchRegistry();
+    ~ScratchRegistry();
+    ScratchRegistry(const ScratchRegistry&) = delete;
+    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+
+    const std::filesystem::path& Folder() const { return m_dir; }
+    std::string StorePath() const { return (m_dir / "registry.reg").string(); }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+// Every key below root, with its full path, in sorted order.
+std::vector<std::string> AllKeysBelow(const std::string& root);
+
+} // namespace kvtest
