@@ -9,6 +9,7 @@
 #   kv_video  src/video, mpeg4/   MPEG-4 decoder, YUV to RGB, motion measure
 #   kv_stream src/stream          workers, chains, log, parsers, HTTP session, players
 #   kv_audio  src/audio, src/platform/sound
+#   kv_display src/display        the picture display workers (Qt-free)
 #   kv_com    src/platform/com    registration, class factories, dispatch (when KV_BUILD_UI)
 #   kvui      Qt layer and both controls (when KV_BUILD_UI)
 #
@@ -37,8 +38,9 @@ kv_static_lib(kv_image SOURCES ${KV_IMAGE_SOURCES} LIBS kv_core JPEG::JPEG)
 kv_static_lib(kv_video SOURCES ${KV_VIDEO_SOURCES} LIBS kv_core)
 kv_static_lib(kv_stream SOURCES ${KV_STREAM_SOURCES} LIBS kv_core kv_net kv_image kv_video ${CMAKE_DL_LIBS})
 kv_static_lib(kv_audio SOURCES ${KV_AUDIO_SOURCES} LIBS kv_stream PkgConfig::PORTAUDIO)
+kv_static_lib(kv_display SOURCES ${KV_DISPLAY_SOURCES} LIBS kv_stream kv_video kv_image)
 add_library(kvcore INTERFACE)
-target_link_libraries(kvcore INTERFACE kv_audio kv_stream kv_video kv_image kv_net kv_core)
+target_link_libraries(kvcore INTERFACE kv_display kv_audio kv_stream kv_video kv_image kv_net kv_core)
 
 if(KV_BUILD_UI)
   set(CMAKE_AUTOMOC ON)

@@ -17,9 +17,12 @@ kv_glob(KV_STREAM_SOURCES src/stream)
 kv_glob(KV_IMAGE_SOURCES src/video/image)
 kv_glob(KV_VIDEO_SOURCES src/video)
 list(FILTER KV_VIDEO_SOURCES EXCLUDE REGEX "/src/video/image/")
+kv_glob(KV_DISPLAY_SOURCES src/display)
 
-# Subsystems 1 and 2 and their platform layers: each module compiles its own copy.
-set(KV_SHARED_SOURCES ${KV_CORE_SOURCES} ${KV_NET_SOURCES} ${KV_STREAM_SOURCES} ${KV_IMAGE_SOURCES} ${KV_VIDEO_SOURCES})
+# Subsystems 1 and 2, their platform layers and the picture display workers: each module
+# compiles its own copy.
+set(KV_SHARED_SOURCES ${KV_CORE_SOURCES} ${KV_NET_SOURCES} ${KV_STREAM_SOURCES} ${KV_IMAGE_SOURCES} ${KV_VIDEO_SOURCES}
+    ${KV_DISPLAY_SOURCES})
 
 # Subsystem 3, the viewer's audio, with its sound layer.
 kv_glob(KV_AUDIO_SOURCES src/audio src/platform/sound)

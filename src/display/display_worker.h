@@ -16,13 +16,17 @@
 #include "stream/frame_chain.h"
 #include "stream/worker_thread.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <vector>
 
 class CxImage;
+struct DECODER;
 
 namespace kv {
 
@@ -47,7 +51,8 @@ public:
     void SetZoomSource(int x, int y, int width, int height);
     void SetZoomActive(bool active) { m_zoomActive = active; }
     bool ZoomActive() const { return m_zoomActive.load(); }
-    // Scales the drawn size; 0 or less draws nothing, large values are capped.
+    // Scales the drawn size; 0 or less draws nothing, values above kMaxZoomPercent are
+    // capped. The Motion-JPEG worker applies it only where the profile says so.
     void SetZoomPercent(int percent);
     int ZoomPercent() const { return m_zoomPercent.load(); }
     bool IsOpen() const { return m_open.load(); }
@@ -68,8 +73,27 @@ public:
     const ModuleProfile& Profile() const { return m_profile; }
     CFrameChain& Chain() { return m_chain; }
 
+    static constexpr int kMaxZoomPercent = 800;
+    static constexpr int kPreviewWidth = 320;
+    static constexpr int kPreviewHeight = 240;
+
 protected:
     CDisplayWorker(const ModuleProfile& profile, CFrameChain& chain);
+
+    // Sets picture and view size and marks the worker open.
+    void OpenPicture(int width, int height);
+    // Posts WM_DISPLAY_OPENED to the window, if any.
+    void PostDisplayOpened();
+    // The draw step for one decoded picture: serves a pending capture from it, then hands it
+    // to the sink at the profile's position with the view size, zoom percent (when
+    // applyZoomPercent) and zoom source. fullCopySize: the size the full capture copy is
+    // resized to; nothing keeps the picture's own size.
+    void DrawPicture(const DibView& dib, int width, int height, bool applyZoomPercent,
+                     std::optional<PictureSize> fullCopySize);
+    // The result code of an exception that ended Run: memory 100, file 400, other 800.
+    static int ResultOfCurrentException();
+    // Sleeps one poll interval; the chain is empty.
+    static void PollPause();
 
     const ModuleProfile& m_profile;
     CFrameChain& m_chain;
@@ -89,6 +113,9 @@ protected:
     std::mutex m_captureLock;  // guards the two copies
     std::unique_ptr<CxImage> m_fullCopy;
     std::unique_ptr<CxImage> m_previewCopy;
+
+private:
+    void ServeCapture(const DibView& dib, std::optional<PictureSize> fullCopySize);
 };
 
 // Decodes Motion-JPEG frames; ends with 430 on a frame that does not decode.
@@ -103,13 +130,36 @@ public:
 
 // Decodes MPEG-4 frames (the configuration header from the stream header first) and
 // converts them to RGB; a frame that does not decode is skipped.
+//
+// The configuration header is fed in front of frames until a decode succeeds. The buffers
+// follow the picture the decoder reports, and the drawn header carries that size.
 class CMpeg4Display final : public CDisplayWorker {
 public:
     explicit CMpeg4Display(const ModuleProfile& profile = ActiveProfile(), CFrameChain& chain = VideoChain());
     ~CMpeg4Display() override;
+    // False when the worker is still running from before (its decoder is in use) or the
+    // decoder cannot be made.
     bool Open(int width, int height, std::span<const std::uint8_t> config) override;
     void Release() override;
     int Run() override;
+
+private:
+    struct DecoderDeleter {
+        void operator()(DECODER* decoder) const;
+    };
+    // Decodes one frame and draws it when this picture of the run is to be drawn.
+    void DecodeAndDraw(const std::vector<std::uint8_t>& frame, int& decodedInRun);
+    // Converts the decoded YUV picture into m_rgb as 4-byte-aligned bottom-up rows.
+    void ConvertToRgb(int width, int height);
+
+    std::unique_ptr<DECODER, DecoderDeleter> m_decoder;
+    std::vector<std::uint8_t> m_config;   // decoder configuration bytes from the stream header
+    bool m_configPending = false;         // fed in front of frames until a decode succeeds
+    bool m_tablesHeld = false;            // opened the colour tables, so releases them
+    std::vector<std::uint8_t> m_input;    // configuration plus frame, while the former is pending
+    std::unique_ptr<std::uint8_t[]> m_yuv;  // the decoder's largest output, enlarged
+    std::vector<std::uint8_t> m_rgb;      // the converted picture, grown as pictures grow
+    std::array<std::uint8_t, 40> m_header{};
 };
 
 // The module-wide workers, on the module-wide video chain and the module's own profile.

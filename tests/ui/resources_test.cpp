@@ -4,11 +4,14 @@
 #include <QPainter>
 #include <QTest>
 
+#include <chrono>
 #include <cstring>
+#include <span>
 #include <set>
 #include <thread>
 
 #include "motion/resources/string_table.h"
+#include "display/display_worker.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/posted_message.h"
 #include "platform/ui/qt_frame_sink.h"
@@ -186,14 +189,11 @@ TEST(QtLayer, WindowTimersTickByIdAndRestart)
     EXPECT_FALSE(timers.KillTimer(42));
 }
 
-TEST(QtLayer, FrameSinkPaintsTheNewestPictureAndRefusesMalformedBlocks)
-{
-    kvtest::App();
-    QWidget widget;
-    widget.resize(100, 80);
-    kv::ui::CQtFrameSink sink(&widget);
+namespace {
 
-    // 2x2 picture, bottom-up: bottom row blue, green; top row red, white.
+// A 2x2 24-bit picture, bottom-up: bottom row blue, green; top row red, white.
+std::vector<std::uint8_t> TwoByTwoDib()
+{
     std::vector<std::uint8_t> dib(40 + 2 * 8, 0);
     auto put32 = [&](int at, std::int32_t v) { std::memcpy(&dib[at], &v, 4); };
     put32(0, 40);
@@ -204,8 +204,62 @@ TEST(QtLayer, FrameSinkPaintsTheNewestPictureAndRefusesMalformedBlocks)
     const std::uint8_t rows[2][6] = {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 255, 255, 255}};
     std::memcpy(&dib[40], rows[0], 6);
     std::memcpy(&dib[48], rows[1], 6);
+    return dib;
+}
 
-    std::thread worker([&] { EXPECT_TRUE(sink.Present(dib, {0, 0, 2, 2}, {10, 10, 20, 20})); });
+kv::DibView ViewOf(const std::vector<std::uint8_t>& block, std::size_t headerBytes)
+{
+    const std::span<const std::uint8_t> all(block);
+    return {all.first(headerBytes), all.subspan(headerBytes)};
+}
+
+// An indexed picture: header, palette (blue, green, red triples), rows as given.
+std::vector<std::uint8_t> IndexedDib(int width, int height, int bits, const std::vector<QColor>& palette,
+                                     const std::vector<std::uint8_t>& rows)
+{
+    std::vector<std::uint8_t> dib(40, 0);
+    auto put32 = [&](int at, std::int32_t v) { std::memcpy(&dib[at], &v, 4); };
+    put32(0, 40);
+    put32(4, width);
+    put32(8, height);
+    dib[12] = 1;
+    dib[14] = static_cast<std::uint8_t>(bits);
+    put32(32, static_cast<std::int32_t>(palette.size()));
+    for (const QColor& c : palette)
+        dib.insert(dib.end(), {static_cast<std::uint8_t>(c.blue()), static_cast<std::uint8_t>(c.green()),
+                               static_cast<std::uint8_t>(c.red()), 0});
+    dib.insert(dib.end(), rows.begin(), rows.end());
+    return dib;
+}
+
+// A widget that paints its sink, as the panels do.
+class SinkWidget : public QWidget {
+public:
+    SinkWidget() : sink(this) { resize(100, 80); }
+    kv::ui::CQtFrameSink sink;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        sink.Paint(p);
+        ++paints;
+    }
+};
+
+} // namespace
+
+TEST(QtLayer, FrameSinkPaintsTheNewestPictureAndRefusesMalformedBlocks)
+{
+    kvtest::App();
+    QWidget widget;
+    widget.resize(100, 80);
+    kv::ui::CQtFrameSink sink(&widget);
+    const std::vector<std::uint8_t> dib = TwoByTwoDib();
+
+    std::thread worker([&] { EXPECT_TRUE(sink.Present(ViewOf(dib, 40), {0, 0, 2, 2}, {10, 10, 20, 20})); });
     worker.join();
     QCoreApplication::sendPostedEvents();
     ASSERT_TRUE(sink.HasFrame());
@@ -221,15 +275,138 @@ TEST(QtLayer, FrameSinkPaintsTheNewestPictureAndRefusesMalformedBlocks)
     EXPECT_EQ(canvas.pixelColor(5, 5), QColor(Qt::black));
 
     std::vector<std::uint8_t> shortBlock(dib.begin(), dib.end() - 1);
-    EXPECT_FALSE(sink.Present(shortBlock, {0, 0, 2, 2}, {0, 0, 2, 2}));
-    std::vector<std::uint8_t> eightBit = dib;
-    eightBit[14] = 8;
-    EXPECT_FALSE(sink.Present(eightBit, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    EXPECT_FALSE(sink.Present(ViewOf(shortBlock, 40), {0, 0, 2, 2}, {0, 0, 2, 2}));
+    std::vector<std::uint8_t> noPalette = dib;
+    noPalette[14] = 8;  // an 8-bit picture whose palette is not there
+    EXPECT_FALSE(sink.Present(ViewOf(noPalette, 40), {0, 0, 2, 2}, {0, 0, 2, 2}));
+    std::vector<std::uint8_t> sixteen = dib;
+    sixteen[14] = 16;
+    EXPECT_FALSE(sink.Present(ViewOf(sixteen, 40), {0, 0, 2, 2}, {0, 0, 2, 2}));
     std::vector<std::uint8_t> huge = dib;
     const std::int32_t wide = 0x7FFFFFFF;
     std::memcpy(&huge[4], &wide, 4);
-    EXPECT_FALSE(sink.Present(huge, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    EXPECT_FALSE(sink.Present(ViewOf(huge, 40), {0, 0, 2, 2}, {0, 0, 2, 2}));
+    EXPECT_FALSE(sink.Present(ViewOf(dib, 40), {0, 0, 2, 2}, {0, 0, 0, 2})) << "empty destination";
     EXPECT_EQ(sink.LastDestination(), QRect(10, 10, 20, 20));  // the good picture stays
     sink.Clear();
     EXPECT_FALSE(sink.HasFrame());
+}
+
+TEST(QtLayer, FrameSinkShowsGreyAndPalettePictures)
+{
+    kvtest::App();
+    // Grey Motion-JPEG frames decode to 8 bits with a grey ramp.
+    std::vector<QColor> ramp;
+    for (int i = 0; i < 256; ++i)
+        ramp.emplace_back(i, i, i);
+    const std::vector<std::uint8_t> grey = IndexedDib(2, 2, 8, ramp, {10, 20, 0, 0, 200, 250, 0, 0});
+    QWidget widget;
+    kv::ui::CQtFrameSink sink(&widget);
+    ASSERT_TRUE(sink.Present(ViewOf(grey, 40 + 1024), {0, 0, 2, 2}, {0, 0, 2, 2}));
+    const QImage shown = sink.LastImage();
+    EXPECT_EQ(shown.pixelColor(0, 0), QColor(200, 200, 200));  // top row is stored last
+    EXPECT_EQ(shown.pixelColor(1, 0), QColor(250, 250, 250));
+    EXPECT_EQ(shown.pixelColor(0, 1), QColor(10, 10, 10));
+
+    // 4 bits, high nibble first; an index past the palette is black.
+    const std::vector<QColor> three{Qt::red, Qt::green, Qt::blue};
+    const std::vector<std::uint8_t> four = IndexedDib(3, 1, 4, three, {0x21, 0x70, 0, 0});
+    const QImage fourImage = kv::ui::ImageFromDib(ViewOf(four, 40 + 12));
+    ASSERT_FALSE(fourImage.isNull());
+    EXPECT_EQ(fourImage.pixelColor(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(fourImage.pixelColor(1, 0), QColor(Qt::green));
+    EXPECT_EQ(fourImage.pixelColor(2, 0), QColor(Qt::black));
+
+    // 1 bit, leftmost pixel in the high bit.
+    const std::vector<std::uint8_t> one = IndexedDib(3, 1, 1, {Qt::black, Qt::white}, {0xA0, 0, 0, 0});
+    const QImage oneImage = kv::ui::ImageFromDib(ViewOf(one, 40 + 8));
+    ASSERT_FALSE(oneImage.isNull());
+    EXPECT_EQ(oneImage.pixelColor(0, 0), QColor(Qt::white));
+    EXPECT_EQ(oneImage.pixelColor(1, 0), QColor(Qt::black));
+    EXPECT_EQ(oneImage.pixelColor(2, 0), QColor(Qt::white));
+}
+
+TEST(QtLayer, FrameSinkTakesHeaderAndPixelsFromSeparateBuffersAndKeepsNothingOfThem)
+{
+    kvtest::App();
+    // The MPEG-4 worker hands its own header and its RGB buffer: two blocks.
+    const std::vector<std::uint8_t> dib = TwoByTwoDib();
+    std::vector<std::uint8_t> header(dib.begin(), dib.begin() + 40);
+    std::vector<std::uint8_t> pixels(dib.begin() + 40, dib.end());
+    QWidget widget;
+    kv::ui::CQtFrameSink sink(&widget);
+    ASSERT_TRUE(sink.Present({header, pixels}, {0, 0, 2, 2}, {0, 0, 2, 2}));
+    std::fill(pixels.begin(), pixels.end(), 0x55);  // the worker reuses its buffers at once
+    std::fill(header.begin(), header.end(), 0);
+    const QImage shown = sink.LastImage();
+    EXPECT_EQ(shown.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::green));
+}
+
+TEST(QtLayer, FrameSinkNeverQueuesPicturesBehindASlowWindow)
+{
+    kvtest::App();
+    SinkWidget widget;
+    widget.show();
+    QCoreApplication::processEvents();
+    const int paintsBefore = widget.paints;
+
+    // The window thread is busy (processes nothing) while a worker presents 60 pictures.
+    std::vector<std::uint8_t> dib = TwoByTwoDib();
+    std::thread worker([&] {
+        for (int i = 0; i < 60; ++i) {
+            dib[40] = static_cast<std::uint8_t>(i);  // bottom-left blue channel numbers the picture
+            EXPECT_TRUE(widget.sink.Present(ViewOf(dib, 40), {0, 0, 2, 2}, {0, 0, 20, 20}));
+        }
+    });
+    worker.join();  // it never waited for the window
+    EXPECT_EQ(widget.sink.PresentedCount(), 60);
+    EXPECT_EQ(widget.paints, paintsBefore);
+
+    // When the window gets round to it, it paints once, the newest picture.
+    QTest::qWait(50);
+    EXPECT_EQ(widget.sink.PaintedCount(), widget.paints - paintsBefore);
+    EXPECT_LE(widget.paints - paintsBefore, 2);
+    EXPECT_GE(widget.paints - paintsBefore, 1);
+    EXPECT_EQ(widget.grab().toImage().pixelColor(2, 17).blue(), 59);
+}
+
+TEST(QtLayer, DisplayWorkerKeepsDrawingIntoTheSinkWhileTheWindowIsBusy)
+{
+    kvtest::App();
+    SinkWidget widget;
+    widget.show();
+    QCoreApplication::processEvents();
+    const int paintsBefore = widget.paints;
+
+    auto read = [](const char* name) {
+        QFile f(QStringLiteral(KV_TEST_DATA_DIR "/image/") + name);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray b = f.readAll();
+        return std::vector<std::uint8_t>(b.begin(), b.end());
+    };
+    kv::CFrameChain chain;
+    kv::CMJpegDisplay display(kv::kMensiloProfile, chain);  // draws at (0, 0), keeps no log
+    display.SetSink(&widget.sink);
+    ASSERT_TRUE(display.Open(64, 48, {}));
+    ASSERT_TRUE(display.Start());
+    for (int i = 0; i < 9; ++i)
+        chain.Append(read("color.jpg"), 0);
+    chain.Append(read("grey.jpg"), 0);
+
+    // The window thread does not run its loop; the worker still takes every frame.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (widget.sink.PresentedCount() < 10 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(widget.sink.PresentedCount(), 10);
+    EXPECT_EQ(chain.Count(), 0u);
+    EXPECT_EQ(widget.paints, paintsBefore);
+    EXPECT_TRUE(display.RequestStop(2000));
+
+    QTest::qWait(50);
+    EXPECT_GE(widget.paints - paintsBefore, 1);
+    EXPECT_LE(widget.paints - paintsBefore, 2) << "one paint for ten pictures, not ten";
+    const QImage shown = widget.grab().toImage();
+    const QColor c = shown.pixelColor(10, 10);
+    EXPECT_TRUE(c.red() == c.green() && c.green() == c.blue()) << "the newest picture is the grey one";
 }

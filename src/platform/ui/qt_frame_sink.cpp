@@ -1,12 +1,11 @@
 #include "platform/ui/qt_frame_sink.h"
-#include "core/byte_order.h"
 
 #include <QCoreApplication>
 #include <QPainter>
 #include <QWidget>
 
+#include <array>
 #include <cstring>
-#include <limits>
 
 namespace kv::ui {
 
@@ -14,49 +13,84 @@ namespace {
 
 const QEvent::Type kRepaintEvent = static_cast<QEvent::Type>(QEvent::User + 0x0E01);
 
-std::int32_t ReadLe32(const std::uint8_t* p) { return static_cast<std::int32_t>(Le32(p)); }
-
 QRect ToQRect(FrameRect r) { return QRect(r.x, r.y, r.width, r.height); }
+
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+// RGB32 values of the palette; indices the palette does not hold read as black.
+std::array<std::uint32_t, 256> PaletteLookup(const DibView& dib, const DibLayout& layout)
+{
+    std::array<std::uint32_t, 256> lookup;
+    lookup.fill(kOpaque);
+    const std::uint8_t* entry = dib.header.data() + layout.paletteOffset;
+    for (int i = 0; i < layout.paletteEntries; ++i, entry += 4)
+        lookup[static_cast<std::size_t>(i)] = kOpaque | (std::uint32_t(entry[2]) << 16) | (std::uint32_t(entry[1]) << 8) | entry[0];
+    return lookup;
+}
+
+void ConvertRow24(const std::uint8_t* src, std::uint32_t* dst, int width)
+{
+    for (int x = 0; x < width; ++x, src += 3)
+        dst[x] = kOpaque | (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
+}
+
+void ConvertRowIndexed(const std::uint8_t* src, std::uint32_t* dst, int width, int bits,
+                       const std::array<std::uint32_t, 256>& lookup)
+{
+    switch (bits) {
+    case 8:
+        for (int x = 0; x < width; ++x)
+            dst[x] = lookup[src[x]];
+        break;
+    case 4:
+        for (int x = 0; x < width; ++x)
+            dst[x] = lookup[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)];
+        break;
+    default:  // 1 bit, the leftmost pixel in the high bit
+        for (int x = 0; x < width; ++x)
+            dst[x] = lookup[(src[x >> 3] >> (7 - (x & 7))) & 1];
+        break;
+    }
+}
 
 } // namespace
 
-QImage ImageFromDib24(const std::uint8_t* data, std::size_t size)
+bool ConvertDib(const DibView& dib, QImage& target)
 {
-    constexpr std::size_t kHeader = 40;
-    constexpr std::int64_t kMaxSide = 16384;
-    if (!data || size < kHeader)
-        return {};
-    const std::int32_t headerSize = ReadLe32(data);
-    const std::int32_t width = ReadLe32(data + 4);
-    const std::int32_t rawHeight = ReadLe32(data + 8);
-    const std::uint16_t bits = Le16(data + 14);
-    const std::int32_t compression = ReadLe32(data + 16);
-    if (headerSize < 40 || static_cast<std::size_t>(headerSize) > size || bits != 24 ||
-        compression != 0 || width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min())
-        return {};
-    const bool topDown = rawHeight < 0;
-    const std::int64_t height = topDown ? -std::int64_t(rawHeight) : rawHeight;
-    if (width > kMaxSide || height > kMaxSide)
-        return {};
-    const std::int64_t stride = (std::int64_t(width) * 3 + 3) & ~std::int64_t(3);
-    const std::int64_t needed = headerSize + stride * height;
-    if (needed > static_cast<std::int64_t>(size))
-        return {};
-
-    QImage image(width, static_cast<int>(height), QImage::Format_RGB888);
+    const std::optional<DibLayout> layout = DescribeDib(dib);
+    if (!layout)
+        return false;
+    QImage image;
+    if (target.width() == layout->width && target.height() == layout->height &&
+        target.format() == QImage::Format_RGB32 && target.isDetached())
+        image = std::move(target);  // nobody else holds it: convert in place
+    else
+        image = QImage(layout->width, layout->height, QImage::Format_RGB32);
     if (image.isNull())
-        return {};
-    const std::uint8_t* pixels = data + headerSize;
-    for (int y = 0; y < image.height(); ++y) {
-        const std::int64_t srcRow = topDown ? y : (height - 1 - y);
-        const std::uint8_t* src = pixels + srcRow * stride;
-        std::uint8_t* dst = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            dst[3 * x + 0] = src[3 * x + 2];
-            dst[3 * x + 1] = src[3 * x + 1];
-            dst[3 * x + 2] = src[3 * x + 0];
-        }
+        return false;
+
+    std::array<std::uint32_t, 256> lookup{};
+    if (layout->bits <= 8)
+        lookup = PaletteLookup(dib, *layout);
+    std::uint8_t* out = image.bits();
+    const qsizetype outStride = image.bytesPerLine();
+    for (int y = 0; y < layout->height; ++y) {
+        const std::size_t srcRow = layout->topDown ? y : layout->height - 1 - y;
+        const std::uint8_t* src = dib.pixels.data() + srcRow * layout->stride;
+        auto* dst = reinterpret_cast<std::uint32_t*>(out + y * outStride);
+        if (layout->bits == 24)
+            ConvertRow24(src, dst, layout->width);
+        else
+            ConvertRowIndexed(src, dst, layout->width, layout->bits, lookup);
     }
+    target = std::move(image);
+    return true;
+}
+
+QImage ImageFromDib(const DibView& dib)
+{
+    QImage image;
+    ConvertDib(dib, image);
     return image;
 }
 
@@ -76,28 +110,35 @@ CQtFrameSink::~CQtFrameSink()
     m_widget = nullptr;
 }
 
-bool CQtFrameSink::Present(const std::vector<std::uint8_t>& dib, FrameRect source,
-                           FrameRect destination)
+bool CQtFrameSink::Present(const DibView& dib, FrameRect source, FrameRect destination)
 {
-    // Conversion happens here, on the worker's thread, so painting only blits.
-    QImage image = ImageFromDib24(dib.data(), dib.size());
-    if (image.isNull() || destination.width <= 0 || destination.height <= 0)
+    if (destination.width <= 0 || destination.height <= 0)
+        return false;
+    // The one conversion happens here, on the worker's thread and outside the lock, so the
+    // window only blits and never holds up a worker.
+    QImage image;
+    {
+        std::lock_guard lock(m_lock);
+        image = std::move(m_spare);
+    }
+    if (!ConvertDib(dib, image))
         return false;
     QRect src = ToQRect(source).intersected(image.rect());
     if (src.isEmpty())
         src = image.rect();
-    {
-        std::lock_guard lock(m_lock);
-        m_image = std::move(image);
-        m_source = src;
-        m_dirty = m_dirty.united(m_destination).united(ToQRect(destination));
-        m_destination = ToQRect(destination);
-        if (!m_widget)
-            return true;
-        ++m_presented;
-        if (!m_updatePosted.exchange(true))
-            QCoreApplication::postEvent(this, new QEvent(kRepaintEvent));
-    }
+    std::lock_guard lock(m_lock);
+    m_spare = std::move(m_image);
+    m_image = std::move(image);
+    m_source = src;
+    m_dirty = m_dirty.united(m_destination).united(ToQRect(destination));
+    m_destination = ToQRect(destination);
+    if (!m_widget)
+        return true;
+    ++m_presented;
+    // One repaint request at a time: pictures presented before the window gets round to
+    // painting only replace the slot's content.
+    if (!m_updatePosted.exchange(true))
+        QCoreApplication::postEvent(this, new QEvent(kRepaintEvent));
     return true;
 }
 
@@ -106,6 +147,7 @@ void CQtFrameSink::Clear()
     std::lock_guard lock(m_lock);
     m_dirty = m_dirty.united(m_destination);
     m_image = QImage();
+    m_spare = QImage();
     m_destination = QRect();
     if (m_widget && !m_updatePosted.exchange(true))
         QCoreApplication::postEvent(this, new QEvent(kRepaintEvent));
@@ -131,10 +173,20 @@ bool CQtFrameSink::event(QEvent* event)
 
 bool CQtFrameSink::Paint(QPainter& painter)
 {
-    std::lock_guard lock(m_lock);
-    if (m_image.isNull())
+    QImage image;
+    QRect source;
+    QRect destination;
+    {
+        // A shared copy: the worker can present the next picture while this one is drawn.
+        std::lock_guard lock(m_lock);
+        image = m_image;
+        source = m_source;
+        destination = m_destination;
+    }
+    if (image.isNull())
         return false;
-    painter.drawImage(m_destination, m_image, m_source);
+    painter.drawImage(destination, image, source);
+    ++m_painted;
     return true;
 }
 
@@ -148,6 +200,18 @@ QRect CQtFrameSink::LastDestination() const
 {
     std::lock_guard lock(m_lock);
     return m_destination;
+}
+
+QRect CQtFrameSink::LastSource() const
+{
+    std::lock_guard lock(m_lock);
+    return m_source;
+}
+
+QImage CQtFrameSink::LastImage() const
+{
+    std::lock_guard lock(m_lock);
+    return m_image;
 }
 
 } // namespace kv::ui

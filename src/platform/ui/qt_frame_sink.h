@@ -1,6 +1,7 @@
 // The window's latest-frame slot: display workers present pictures from their threads,
 // the window paints the newest one on the GUI thread. Pictures that arrive faster than
-// the window paints replace each other; only the newest is ever drawn.
+// the window paints replace each other; only the newest is ever drawn, so a slow window
+// never makes pictures wait in line, and a worker never waits for a paint.
 #pragma once
 
 #include <QImage>
@@ -17,9 +18,12 @@ class QWidget;
 
 namespace kv::ui {
 
-// Converts a 24-bit bottom-up DIB into a top-down image; a null image when the block is
-// malformed (short, wrong header size, other bit depth, absurd size).
-QImage ImageFromDib24(const std::uint8_t* data, std::size_t size);
+// Converts a DIB (24-bit, or 1/4/8-bit with its palette) into a top-down RGB32 image, the
+// format the raster painter draws without converting again. target is reused when it has
+// the right size and nobody else holds it. False (target untouched) when DescribeDib
+// refuses the view.
+bool ConvertDib(const DibView& dib, QImage& target);
+QImage ImageFromDib(const DibView& dib);
 
 class CQtFrameSink final : public QObject, public kv::IFrameSink {
     Q_OBJECT
@@ -29,15 +33,18 @@ public:
     explicit CQtFrameSink(QWidget* widget);
     ~CQtFrameSink() override;
 
-    bool Present(const std::vector<std::uint8_t>& dib, FrameRect source,
-                 FrameRect destination) override;
+    bool Present(const DibView& dib, FrameRect source, FrameRect destination) override;
     void Clear() override;
 
     // GUI thread: draws the newest picture, if any. True when something was drawn.
     bool Paint(QPainter& painter);
     bool HasFrame() const;
     QRect LastDestination() const;
+    QRect LastSource() const;
+    // The newest picture as converted (a shared copy).
+    QImage LastImage() const;
     int PresentedCount() const { return m_presented.load(); }
+    int PaintedCount() const { return m_painted.load(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -46,11 +53,13 @@ private:
     mutable std::mutex m_lock;
     QWidget* m_widget;                   // cleared when the widget is destroyed
     QImage m_image;
+    QImage m_spare;                      // the picture before, reused for the next conversion
     QRect m_source;
     QRect m_destination;
     QRect m_dirty;                       // destination of pictures not painted yet
     std::atomic<bool> m_updatePosted{false};
     std::atomic<int> m_presented{0};
+    std::atomic<int> m_painted{0};
 };
 
 } // namespace kv::ui

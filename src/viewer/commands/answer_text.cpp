@@ -1,0 +1,28 @@
+#include "viewer/commands/answer_text.h"
+
+#include <climits>
+
+namespace kv::viewer {
+
+int LeadingDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;  // keep going through the digits, held
+    }
+    if (negative)
+        return value > INT_MAX ? INT_MIN : static_cast<int>(-value);
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+} // namespace kv::viewer

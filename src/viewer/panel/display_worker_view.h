@@ -1,0 +1,32 @@
+// A module display worker as the panel sees it.
+#pragma once
+
+#include "display/display_worker.h"
+#include "viewer/panel/panel_workers.h"
+
+namespace kv::viewer {
+
+class CDisplayWorkerView final : public IPanelDisplay {
+public:
+    explicit CDisplayWorkerView(kv::CDisplayWorker& worker) : m_worker(worker) {}
+
+    kv::IDisplayConsumer& Consumer() override { return m_worker; }
+    void SetWindow(kv::IMessageTarget* window) override { m_worker.SetWindow(window); }
+    void SetSink(kv::IFrameSink* sink) override { m_worker.SetSink(sink); }
+    void SetExitCallback(kv::CWorkerThread::ExitCallback callback) override
+    {
+        m_worker.SetExitCallback(std::move(callback));
+    }
+    bool IsOpen() const override { return m_worker.IsOpen(); }
+    kv::PictureSize GetPictureSize() const override { return m_worker.GetPictureSize(); }
+    kv::PictureSize GetViewSize() const override { return m_worker.GetViewSize(); }
+    void SetViewSize(int width, int height) override { m_worker.SetViewSize(width, height); }
+    void SetZoomSource(int x, int y, int width, int height) override { m_worker.SetZoomSource(x, y, width, height); }
+    void SetZoomActive(bool active) override { m_worker.SetZoomActive(active); }
+    void SetZoomPercent(int percent) override { m_worker.SetZoomPercent(percent); }
+
+private:
+    kv::CDisplayWorker& m_worker;
+};
+
+} // namespace kv::viewer
