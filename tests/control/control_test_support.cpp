@@ -6,6 +6,10 @@
 
 #include <unistd.h>
 
+#include <QDialog>
+#include <QLabel>
+#include <QTimer>
+
 #include <algorithm>
 #include <atomic>
 
@@ -37,6 +41,23 @@ ScratchRegistry::~ScratchRegistry()
     kv::registry::SetStorePathForTesting({});
     std::error_code ignored;
     std::filesystem::remove_all(m_dir, ignored);
+}
+
+ModalSeen ReadModalDialog(const std::function<void()>& open)
+{
+    ModalSeen seen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen.title = dialog->windowTitle();
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (!label->text().isEmpty())
+                seen.texts << label->text();
+        dialog->accept();
+    });
+    open();
+    return seen;
 }
 
 std::vector<std::string> AllKeysBelow(const std::string& root)

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include <filesystem>
 #include <string>
@@ -25,6 +29,14 @@ public:
 private:
     std::filesystem::path m_dir;
 };
+
+// What a modal dialog showed: its title and the texts of its labels.
+struct ModalSeen {
+    QString title;
+    QStringList texts;
+};
+// Runs open, which shows a modal dialog; reads the dialog once it is up and closes it.
+ModalSeen ReadModalDialog(const std::function<void()>& open);
 
 // Every key below root, with its full path, in sorted order.
 std::vector<std::string> AllKeysBelow(const std::string& root);

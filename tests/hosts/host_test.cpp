@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -137,6 +138,70 @@ TEST_F(Hosts, WhatCannotStartIsOneLineWithItsOwnExitCode)
     EXPECT_EQ(run.exitCode, host::kExitNoModule);
     ASSERT_EQ(run.errLines.size(), 1) << run.errLines.join('|').toStdString();
     EXPECT_TRUE(run.errLines.front().endsWith(QStringLiteral("is not a control module (it lacks the entry points)")));
+}
+
+TEST_F(Hosts, RegisterTheModuleOnlyWhenItsProgIdDoesNotNameIt)
+{
+    camsim::CamsimProcess camera;
+    const QStringList args = {QStringLiteral("--url=") + QString::fromStdString(camera.BaseUrl()),
+                              QStringLiteral("--offscreen"), QStringLiteral("--run-for=0.3")};
+    auto registered = [](const HostRun& run) {
+        return run.errLines.filter(QStringLiteral("mensilo-setup: registered ")).size();
+    };
+    HostRun run = RunHost(kMensiloSetup, args, Config());
+    ASSERT_EQ(run.exitCode, host::kExitOk) << run.errLines.join('|').toStdString();
+    EXPECT_EQ(registered(run), 1);
+
+    registry::SetStorePathForTesting(HostStore());
+    const auto clsid = com::ClsidFromProgId("MENSILO.MensiloCtrl.1");
+    ASSERT_TRUE(clsid);
+    const auto module = com::InprocServerPath(*clsid);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(*module, std::filesystem::canonical(KV_BINARY_DIR "/lib/libMensilo.so").string());
+
+    run = RunHost(kMensiloSetup, args, Config());
+    EXPECT_EQ(run.exitCode, host::kExitOk);
+    EXPECT_EQ(registered(run), 0);
+
+    // Registered to another file: the host registers its own module again.
+    ASSERT_TRUE(registry::SetString(com::ClassKey(*clsid) + "\\InprocServer32", "", "/elsewhere/libMensilo.so"));
+    run = RunHost(kMensiloSetup, args, Config());
+    EXPECT_EQ(run.exitCode, host::kExitOk);
+    EXPECT_EQ(registered(run), 1);
+    EXPECT_EQ(com::InprocServerPath(*clsid), module);
+}
+
+TEST_F(Hosts, TheViewerShowsTheCameraAnswersItsPasswordAndReportsWhatItShowed)
+{
+    camsim::CamsimProcess camera({"--audio", "on", "--user", "admin:secret:control"});
+    const QString shot = QString::fromStdString((m_registry.Folder() / "viewer.png").string());
+    const HostRun run = RunHost(kKavaroView,
+                                {QStringLiteral("--url=") + QString::fromStdString(camera.BaseUrl()),
+                                 QStringLiteral("--user=admin"), QStringLiteral("--password=secret"),
+                                 QStringLiteral("--offscreen"), QStringLiteral("--run-for=6"),
+                                 QStringLiteral("--screenshot=") + shot, QStringLiteral("--screenshot-at=5")},
+                                Config());
+    ASSERT_EQ(run.exitCode, host::kExitOk) << run.errLines.join('|').toStdString();
+    EXPECT_EQ(run.errLines.filter(QStringLiteral("answered the password dialog as \"admin\"")).size(), 1);
+
+    // The report: three lines, pictures drawn at some rate, audio played. (The run is long
+    // enough for the password exchange and the stream's start on a busy machine.)
+    const QStringList report = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(report.size(), 3) << run.out.toStdString();
+    EXPECT_GT(report[0].section(QStringLiteral(": "), 1).toInt(), 0) << report[0].toStdString();
+    EXPECT_TRUE(report[1].startsWith(QStringLiteral("pictures per second: ")));
+    EXPECT_GT(report[1].section(QStringLiteral(": "), 1).toDouble(), 0.0) << report[1].toStdString();
+    EXPECT_TRUE(report[2].startsWith(QStringLiteral("audio frames played: ")));
+
+    for (const QString& file : {shot, host::TimedScreenshotName(shot, 5)}) {
+        const QImage image(file);
+        ASSERT_FALSE(image.isNull()) << file.toStdString();
+        EXPECT_EQ(image.size(), QSize(870, 650));
+        // Something of the scene is on the screen: the video area is not one flat colour.
+        const QImage video = image.copy(225, 35, 640, 480);
+        EXPECT_NE(video.pixel(50, 200), video.pixel(600, 400)) << file.toStdString();
+    }
+    EXPECT_FALSE(camera.RequestsTo("/img/mjpeg.cgi").empty());
 }
 
 TEST(HostOptions, TheViewerGetsTheStreamAddressOfItsKind)
