@@ -22,6 +22,21 @@ if(TARGET Kavaro AND TARGET Mensilo)
   install(FILES ${CMAKE_BINARY_DIR}/KavaroMensiloConfig.cmake ${CMAKE_BINARY_DIR}/KavaroMensiloConfigVersion.cmake
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/KavaroMensilo)
 
+  # The pkg-config files find the prefix from where they lie, so they stay right when the
+  # tree is installed with --prefix or moved. Folders given as absolute paths stay absolute.
+  file(RELATIVE_PATH KV_PC_PREFIX "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+  set(KV_PC_PREFIX "\${pcfiledir}/${KV_PC_PREFIX}")
+  string(REGEX REPLACE "/$" "" KV_PC_PREFIX "${KV_PC_PREFIX}")
+  foreach(dir LIBDIR INCLUDEDIR)
+    if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+      set(KV_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+    else()
+      set(KV_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+    endif()
+  endforeach()
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(KV_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  endif()
   foreach(module Kavaro Mensilo)
     set(KV_PC_MODULE ${module})
     configure_file(${CMAKE_SOURCE_DIR}/cmake/module.pc.in ${CMAKE_BINARY_DIR}/${module}.pc @ONLY)

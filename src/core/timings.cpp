@@ -20,6 +20,7 @@ void Timings::ResetToDefaults()
     viewSizeSleepMs = defaults.viewSizeSleepMs.load();
     captureWaitMs = defaults.captureWaitMs.load();
     restartBackoffMaxMs = defaults.restartBackoffMaxMs.load();
+    controlTickMs = defaults.controlTickMs.load();
     motionStopSleepMs = defaults.motionStopSleepMs.load();
     motionRestartSleepMs = defaults.motionRestartSleepMs.load();
     motionReloadSleepMs = defaults.motionReloadSleepMs.load();

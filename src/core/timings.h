@@ -27,6 +27,7 @@ struct Timings {
     std::atomic<int> viewSizeSleepMs{100};      // viewer: pause after a view-size change
     std::atomic<int> captureWaitMs{2000};       // viewer: longest wait for a capture copy
     std::atomic<int> restartBackoffMaxMs{4000}; // viewer: longest pause between failed restarts
+    std::atomic<int> controlTickMs{1000};       // viewer: one second of the exclusive-control countdowns
     std::atomic<int> motionStopSleepMs{1000};   // motion setup: pause before stopping the stream
     std::atomic<int> motionRestartSleepMs{2000};// motion setup: pause after a saved area set
     std::atomic<int> motionReloadSleepMs{200};  // motion setup: pause before a reload

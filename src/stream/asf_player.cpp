@@ -54,7 +54,8 @@ int CPlayer::Connect()
     m_parser.Reset();
     m_videoKeeping.Reset();
     m_skipping = false;
-    m_text.Clear();
+    // The frame text stays: a restarting viewer keeps showing the last one until the new
+    // stream brings its own.
     if (m_buffer.size() < kAsfMaxPacketSize)
         m_buffer.resize(kAsfMaxPacketSize);
     const Source source = CurrentSource();
@@ -77,12 +78,15 @@ int CPlayer::Connect()
     return 0;
 }
 
-std::size_t CPlayer::ReadAndRecord(std::size_t size)
+std::size_t CPlayer::ReadAndRecord(std::size_t size, ReadMode mode)
 {
     if (size == 0 || size > m_buffer.size())
         throw CPlayerException(kResultMalformed, "read size out of range");
     const std::size_t count = m_connection.Read(m_buffer.data(), size, true);
-    if (m_recordFile && count > 0) {
+    // A packet read short counts as nothing read, so it is not recorded either: the file
+    // holds the header and whole packets only.
+    const bool keep = mode == ReadMode::Header ? count > 0 : count == size;
+    if (m_recordFile && keep) {
         if (std::fwrite(m_buffer.data(), 1, count, m_recordFile) != count)
             throw CFileException("cannot write the record file");
     }
@@ -98,7 +102,7 @@ int CPlayer::Run()
         // Header: the 30-byte prefix, the header objects, the data object header.
         while (!StopRequested() && !m_parser.InPacketMode()) {
             const std::size_t size = m_parser.NextReadSize();
-            const std::size_t count = ReadAndRecord(size);
+            const std::size_t count = ReadAndRecord(size, ReadMode::Header);
             if (StopRequested())
                 break;
             if (count != size)
@@ -109,7 +113,7 @@ int CPlayer::Run()
         // Then whole packets until the end.
         while (!StopRequested()) {
             const std::size_t size = m_parser.PacketSize();
-            const std::size_t count = ReadAndRecord(size);
+            const std::size_t count = ReadAndRecord(size, ReadMode::Packet);
             if (StopRequested())
                 break;
             if (count != size)

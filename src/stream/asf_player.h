@@ -38,9 +38,11 @@ public:
 private:
     int Connect();
     void Stop();
+    enum class ReadMode { Header, Packet };
     // Reads exactly size bytes into m_buffer (fewer only when the stream ends, fails, stalls
-    // or a stop is requested) and records what arrived.
-    std::size_t ReadAndRecord(std::size_t size);
+    // or a stop is requested) and records what arrived: in header mode whatever came, in
+    // packet mode only a whole packet.
+    std::size_t ReadAndRecord(std::size_t size, ReadMode mode);
     void CloseRecordFile();
 
     void OnStartVideo(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> config) override;

@@ -164,15 +164,16 @@ bool CHttpPoster::Request(std::string& outText, const char* url, bool isPost, co
         return false;
     }
     m_request.reset();
-    outText.assign(m_response.data());
-    if (m_profile.requestPictureFlag && picture) {
-        // Decoded once, after the whole reply is there: a picture cut after its first
-        // chunk would not decode.
+    // Decoded once, after the whole reply is there: a picture cut after its first chunk
+    // would not decode. An empty reply has nothing to decode and leaves the picture as it
+    // was. A failed decode ends the request before the caller's text is touched.
+    if (m_profile.requestPictureFlag && picture && m_total > 0) {
         if (!DecodeReplyPicture(*picture, reinterpret_cast<const std::uint8_t*>(m_response.data()), m_total)) {
             m_lastError = kErrorPicture;
             return false;
         }
     }
+    outText.assign(m_response.data());
     return true;
 }
 

@@ -41,8 +41,9 @@ public:
     // NUL byte), whatever the HTTP status. False when url is null, cannot be fetched, no
     // HTTP answer arrived (refused, unknown host, broken or stalled transfer, GET watchdog),
     // or the picture did not decode. bodyLength -1 sends body up to its NUL.
-    // picture: with a profile that decodes replies as pictures, the whole reply is decoded
-    // once as a JPEG into it.
+    // picture: with a profile that decodes replies as pictures, a non-empty reply is decoded
+    // once, whole, as a JPEG into it; when that fails the request is false and outText is
+    // left as it was.
     bool Request(std::string& outText, const char* url, bool isPost, const std::string& user,
                  const std::string& password, const char* body = nullptr, int bodyLength = -1,
                  CxImage* picture = nullptr);

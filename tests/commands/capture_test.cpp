@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 #include "core/timings.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/ui_helpers.h"
+#include "command_test_support.h"
 #include "ui/ui_test_support.h"
 #include "viewer/capture/capture_dlg.h"
 #include "viewer/capture/capture_file.h"
@@ -26,6 +28,8 @@
 #include "ximage.h"
 
 using namespace kv::viewer;
+using kvtest::Identify;
+using kvtest::OnNextModal;
 
 namespace {
 
@@ -52,44 +56,10 @@ std::unique_ptr<CxImage> Gradient(int width, int height)
     return Picture(width, height, [](int x, int y) { return QColor(x % 256, y % 256, (x + y) % 256); });
 }
 
-// Acts on the next modal window that opens (a message box, a dialog), from the event loop
-// that runs it.
-void OnNextModal(std::function<void(QWidget*)> act, QWidget* notThis = nullptr)
-{
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act = std::move(act), notThis, poll] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != notThis)
-            act(modal);
-        else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
-}
-
 QByteArray Head(const QString& path, int n)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
-}
-
-// Opens the file as another program would: ImageMagick's identify when installed,
-// otherwise our own decoder. Gives "WIDTHxHEIGHT FORMAT".
-std::string Identify(const QString& path)
-{
-    const QString identify = QStandardPaths::findExecutable(QStringLiteral("identify"));
-    if (!identify.isEmpty()) {
-        QProcess p;
-        p.start(identify, {QStringLiteral("-format"), QStringLiteral("%wx%h %m"), path});
-        if (p.waitForFinished(20000) && p.exitCode() == 0)
-            return p.readAllStandardOutput().trimmed().toStdString();
-        return "identify failed";
-    }
-    CxImage image;
-    if (!image.Decode(QFile::encodeName(path).constData(), CXIMAGE_FORMAT_UNKNOWN))
-        return "undecodable";
-    return std::to_string(image.GetWidth()) + "x" + std::to_string(image.GetHeight()) +
-           (image.GetType() == CXIMAGE_FORMAT_JPG ? " JPEG" : " BMP");
 }
 
 class CaptureTest : public ::testing::Test {
@@ -359,8 +329,9 @@ TEST_F(CaptureTest, ServedRequestOpensTheDialogWithTheCopies)
     CCaptureDlg* shown = nullptr;
     OnNextModal([&](QWidget* w) {
         shown = qobject_cast<CCaptureDlg*>(w);
-        if (shown)
+        if (shown) {
             EXPECT_FALSE(shown->PreviewSource().isNull());
+        }
         QTest::mouseClick(shown ? shown->CancelButton() : nullptr, Qt::LeftButton);
     });
     EXPECT_EQ(RunCapture(nullptr, CaptureSourceOf(worker), 2, 1), CaptureOutcome::Cancelled);
@@ -382,12 +353,15 @@ TEST(CaptureWait, ReturnsAsSoonAsServed)
 TEST_F(CaptureTest, Pictures)
 {
     const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    if (!dir.isEmpty())
+        QDir().mkpath(QString::fromLocal8Bit(dir));
     for (int scheme = 1; scheme <= 3; ++scheme) {
         auto dlg = Dialog({}, scheme);
         dlg->show();
         const QImage picture = dlg->grab().toImage();
         EXPECT_EQ(QColor(picture.pixel(1, picture.height() - 2)), dlg->palette().color(QPalette::Window));
-        if (!dir.isEmpty())
-            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture_dialog_scheme%1.png").arg(scheme)));
+        if (!dir.isEmpty()) {
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/capture-dialog-scheme%1.png").arg(scheme)));
+        }
     }
 }

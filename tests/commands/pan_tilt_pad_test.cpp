@@ -1,6 +1,7 @@
 // The pan/tilt pad: its window, its countdown, and what its buttons send, in which order.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTest>
 
 #include <atomic>
@@ -309,13 +310,16 @@ TEST(PanTiltPad, Pictures)
 {
     RecordingSender sender;
     const QByteArray dir = qgetenv("KV_UI_SHOTS_DIR");
+    if (!dir.isEmpty())
+        QDir().mkpath(QString::fromLocal8Bit(dir));
     for (int scheme = 1; scheme <= 3; ++scheme) {
         auto pad = OpenPad(sender, scheme);
         const QImage picture = pad->grab().toImage();
         EXPECT_EQ(picture.size(), pad->size());
         // The background is the scheme's; the buttons' pictures cover part of it.
         EXPECT_EQ(QColor(picture.pixel(1, 1)), pad->palette().color(QPalette::Window));
-        if (!dir.isEmpty())
-            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan_tilt_pad_scheme%1.png").arg(scheme)));
+        if (!dir.isEmpty()) {
+            EXPECT_TRUE(picture.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pan-tilt-pad-scheme%1.png").arg(scheme)));
+        }
     }
 }

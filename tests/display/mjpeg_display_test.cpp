@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 namespace kv::test {
 namespace {
@@ -18,7 +21,10 @@ class MJpegDisplayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_log = std::filesystem::path(::testing::TempDir()) / "display_mjpeg_errlog.txt";
+        // CTest runs the tests of this fixture as separate processes side by side: one file each.
+        m_log = std::filesystem::path(::testing::TempDir()) /
+                ("display_mjpeg_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
         std::filesystem::remove(m_log);
         SetLogPath(m_log.string());
     }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
+#include <set>
 #include <vector>
 
 namespace {
@@ -55,23 +58,80 @@ TEST(Draw, OwnSizeCopiesStraightWithinTheClip)
     EXPECT_EQ(At(canvas, 1, 2), 3);
 }
 
-TEST(Draw, ScalesByNearestNeighbourWithTheFirstRowKeptInside)
+// Grey values of one canvas column, top to bottom.
+std::vector<std::uint8_t> Column(const CxCanvas& canvas, int x)
 {
-    CxImage column = GreyRows(1, {{10}, {20}, {30}, {40}});
-    CxCanvas canvas(1, 8);
-    ASSERT_TRUE(column.Draw(&canvas, 0, 0, 1, 8));
     std::vector<std::uint8_t> got;
-    for (int y = 0; y < 8; ++y)
-        got.push_back(At(canvas, 0, y));
-    EXPECT_EQ(got, (std::vector<std::uint8_t>{10, 10, 10, 20, 20, 30, 30, 40}));
+    for (int y = 0; y < canvas.Height(); ++y)
+        got.push_back(At(canvas, x, y));
+    return got;
+}
+
+TEST(Draw, ScaledRowsAppearInOrderOncePerShare)
+{
+    const CxImage column = GreyRows(1, {{10}, {20}, {30}, {40}});
+    CxCanvas tall(1, 8);
+    ASSERT_TRUE(const_cast<CxImage&>(column).Draw(&tall, 0, 0, 1, 8));
+    EXPECT_EQ(Column(tall, 0), (std::vector<std::uint8_t>{10, 10, 20, 20, 30, 30, 40, 40}));
+
+    // Five rows drawn five tall through the scaling path (a different width forces it):
+    // every row once, top to bottom, as at the picture's own size.
+    CxImage five = GreyRows(1, {{1}, {2}, {3}, {4}, {5}});
+    CxCanvas same(2, 5);
+    ASSERT_TRUE(five.Draw(&same, 0, 0, 2, 5));
+    EXPECT_EQ(Column(same, 0), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Column(same, 1), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+
+    // Shrinking and uneven factors keep the order and both ends, and agree with Draw2.
+    for (int target : {2, 3, 7, 9, 13}) {
+        SCOPED_TRACE(target);
+        CxCanvas drawn(1, target), stretched(1, target);
+        ASSERT_TRUE(five.Draw(&drawn, 0, 0, 1, target));
+        ASSERT_TRUE(five.Draw2(&stretched, 0, 0, 1, target));
+        const auto rows = Column(drawn, 0);
+        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()));
+        EXPECT_EQ(rows.back(), 5);  // the bottom row is never lost
+        if (target >= 5) {
+            EXPECT_EQ(rows.front(), 1);
+            EXPECT_EQ(std::set<std::uint8_t>(rows.begin(), rows.end()).size(), 5u);
+        }
+        EXPECT_EQ(rows, Column(stretched, 0)) << "Draw and Draw2 differ";
+    }
 
     CxImage row = GreyRows(4, {{1, 2, 3, 4}});
     CxCanvas wide(8, 1);
     ASSERT_TRUE(row.Draw(&wide, 0, 0, 8, 1));
-    got.clear();
+    std::vector<std::uint8_t> got;
     for (int x = 0; x < 8; ++x)
         got.push_back(At(wide, x, 0));
     EXPECT_EQ(got, (std::vector<std::uint8_t>{1, 1, 2, 2, 3, 3, 4, 4}));
+}
+
+// Rectangles reaching past the 32-bit range are drawn as far as the canvas shows them.
+TEST(Draw, HugeRectanglesDoNotWrapAround)
+{
+    CxImage image = GreyRows(2, {{7, 8}, {9, 10}});
+    const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+    CxCanvas canvas(4, 4);
+    ASSERT_TRUE(image.Draw(&canvas, most - 1, 0, 100, 2));  // entirely off the canvas
+    EXPECT_EQ(At(canvas, 3, 0), 0);
+    EXPECT_FALSE(image.Draw2(&canvas, most - 1, 0, 100, 2));
+    EXPECT_TRUE(image.Stretch(&canvas, most - 1, most - 1, 100, 100));
+    EXPECT_EQ(At(canvas, 3, 3), 0);
+
+    // From x 1 across the whole range: the first source column fills the canvas's rest.
+    ASSERT_TRUE(image.Draw(&canvas, 1, 0, most, 2));
+    EXPECT_EQ(At(canvas, 0, 0), 0);
+    EXPECT_EQ(At(canvas, 1, 0), 7);
+    EXPECT_EQ(At(canvas, 3, 1), 9);
+    canvas.Fill(0, 0, 0);
+    ASSERT_TRUE(image.Draw2(&canvas, 0, 1, 2, most));
+    EXPECT_EQ(At(canvas, 0, 0), 0);
+    EXPECT_EQ(At(canvas, 1, 3), 8);  // the top row is all a huge height shows of it
+    canvas.Fill(0, 0, 0);
+    ASSERT_TRUE(image.Stretch(&canvas, 2, 2, most, most));
+    EXPECT_EQ(At(canvas, 3, 3), 7);
+    EXPECT_EQ(At(canvas, 1, 1), 0);
 }
 
 TEST(Draw, TransparencyAndAlpha)

@@ -1,8 +1,12 @@
 #include "loopback_server.h"
 
 #include "core/timings.h"
+#include "platform/net/connection_limit.h"
 #include "platform/net/http_transfer.h"
+#include "platform/registry/registry.h"
 #include "stream/http_poster.h"
+#include "stream/stream_opener.h"
+#include "ximage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace kv::test {
@@ -43,6 +49,13 @@ std::string Pattern(std::size_t size)
     return text;
 }
 
+bool WaitUntil(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 1000 && !condition(); ++i)
+        std::this_thread::sleep_for(2ms);
+    return condition();
+}
+
 class PosterLoopback : public ::testing::Test {
 protected:
     void SetUp() override
@@ -52,6 +65,7 @@ protected:
         ModuleTimings().bodyStallMs = 400;
         auto& http = server.Http();
         http.Get("/text", [](const httplib::Request&, httplib::Response& r) { r.set_content("hello", "text/plain"); });
+        http.Get("/empty", [](const httplib::Request&, httplib::Response& r) { r.set_content("", "image/jpeg"); });
         http.Get("/nul", [](const httplib::Request&, httplib::Response& r) { r.set_content(std::string("ab\0cd", 5), "text/plain"); });
         http.Get("/big", [](const httplib::Request&, httplib::Response& r) { r.set_content(Pattern(700000), "text/plain"); });
         http.Get("/denied", [](const httplib::Request&, httplib::Response& r) {
@@ -212,6 +226,95 @@ TEST_F(PosterLoopback, CredentialsFollowRedirectsOnlyToTheSameHost)
         withCredentials += other ? 0 : 1;
     }
     EXPECT_EQ(withCredentials, 3);
+}
+
+TEST_F(PosterLoopback, AnsweredGetStillWaitsItsSettleTime)
+{
+    ModuleTimings().getSettleMs = 250;
+    std::string text;
+    const auto start = steady_clock::now();
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/text").c_str(), false, "", ""));
+    EXPECT_GE(steady_clock::now() - start, 250ms);  // a sleep, never shorter
+    EXPECT_EQ(text, "hello");
+}
+
+TEST_F(PosterLoopback, PictureRepliesKeepTheCallersTextUnlessTheyDecode)
+{
+    // An empty reply has nothing to decode: the request succeeds and the picture is as it was.
+    std::string text = "before";
+    CxImage picture;
+    CHttpPoster empty(kMensiloProfile);
+    EXPECT_TRUE(empty.Request(text, server.Url("/empty").c_str(), false, "", "", nullptr, -1, &picture));
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(picture.IsValid());
+
+    // A reply that does not decode fails the request and leaves the caller's text alone.
+    text = "before";
+    CHttpPoster notAPicture(kMensiloProfile);
+    EXPECT_FALSE(notAPicture.Request(text, server.Url("/text").c_str(), false, "", "", nullptr, -1, &picture));
+    EXPECT_EQ(notAPicture.LastError(), CHttpPoster::kErrorPicture);
+    EXPECT_EQ(text, "before");
+}
+
+// The per-server limit from the registry holds across single requests and streams: each
+// takes a slot for as long as it talks to the camera and gives it back afterwards.
+class ConnectionLimit : public PosterLoopback {
+protected:
+    void SetUp() override
+    {
+        m_store = std::filesystem::temp_directory_path() / ("kv-limit-" + std::to_string(::getpid()) + ".reg");
+        std::filesystem::remove(m_store);
+        registry::SetStorePathForTesting(m_store.string());
+        ASSERT_TRUE(registry::SetDword(registry::kInternetSettingsKey, registry::kMaxConnectionsPerServer, 1));
+        PosterLoopback::SetUp();
+        ModuleTimings().openSettleMs = 10;
+        ModuleTimings().openLimitMs = 400;
+        ModuleTimings().readLimitMs = 400;
+        key = "http://127.0.0.1:" + std::to_string(server.Port());
+    }
+    void TearDown() override
+    {
+        PosterLoopback::TearDown();
+        registry::SetStorePathForTesting({});
+        std::filesystem::remove(m_store);
+    }
+    std::filesystem::path m_store;
+    std::string key;
+};
+
+TEST_F(ConnectionLimit, AStreamHoldsTheOnlySlotUntilItCloses)
+{
+    CStreamConnection stream(kKavaroProfile, [] { return false; });
+    ASSERT_TRUE(stream.Open(server.Url("/halfway"), "", "", 2048));
+    EXPECT_EQ(net::ConnectionsInUse(key), 1);
+    std::string text;
+    CHttpPoster waiting;
+    EXPECT_FALSE(waiting.Request(text, server.Url("/text").c_str(), false, "", ""));  // no slot in time
+    EXPECT_EQ(net::ConnectionsInUse(key), 1);
+    stream.Close();
+    EXPECT_EQ(net::ConnectionsInUse(key), 0);
+    ASSERT_TRUE(CHttpPoster().Request(text, server.Url("/text").c_str(), false, "", ""));
+    EXPECT_EQ(text, "hello");
+    EXPECT_EQ(net::ConnectionsInUse(key), 0);
+}
+
+TEST_F(ConnectionLimit, ASingleRequestHoldsTheSlotWhileItWaits)
+{
+    std::atomic<bool> answered{true};
+    std::thread request([&] {
+        std::string text;
+        answered = CHttpPoster().Request(text, server.Url("/silent").c_str(), false, "", "");
+    });
+    ASSERT_TRUE(WaitUntil([&] { return net::ConnectionsInUse(key) == 1; }));
+    CStreamConnection stream(kKavaroProfile, [] { return false; });
+    EXPECT_FALSE(stream.Open(server.Url("/text"), "", "", 2048));  // the request has the slot
+    request.join();  // the watchdog gives up on the silent camera
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(net::ConnectionsInUse(key), 0);
+    ASSERT_TRUE(stream.Open(server.Url("/text"), "", "", 2048));
+    EXPECT_EQ(net::ConnectionsInUse(key), 1);
+    stream.Close();
+    EXPECT_EQ(net::ConnectionsInUse(key), 0);
 }
 
 TEST_F(PosterLoopback, AbortWakesABlockedRead)

@@ -6,6 +6,7 @@
 #include "core/timings.h"
 #include "stream/asf_player.h"
 #include "stream/debug_log.h"
+#include "stream/errors.h"
 #include "stream/mjpeg_player.h"
 
 #include <gtest/gtest.h>
@@ -321,6 +322,129 @@ TEST_F(PlayersAgainstCamsim, FrameRateChangeEndsTheMjpgPlayerWith400)
     EXPECT_EQ(result, 400);
     EXPECT_FALSE(player.FrameRateChanged());
     player.SetExitCallback(nullptr);
+}
+
+TEST_F(PlayersAgainstCamsim, AsfStopTakesTheStopPauseAndEmptiesBothChains)
+{
+    ModuleTimings().stopSleepMs = 400;
+    StartCamsim({"--audio", "on", "--fps", "30"});
+    CPlayer player(kKavaroProfile, video, audio);
+    Attach(player);
+    display.drainer.paused = true;  // frames wait in both chains when the stop comes
+    audioOut.drainer.paused = true;
+    player.SetStream(cam->Url("img/video.asf"), "", "");
+    ASSERT_TRUE(player.Start());
+    ASSERT_TRUE(WaitFor([&] { return video.Count() >= 2 && audio.Count() >= 1; }, 8000));
+    const auto start = steady_clock::now();
+    EXPECT_TRUE(player.RequestStop(5000));
+    const auto took = steady_clock::now() - start;
+    EXPECT_GE(took, 400ms);
+    EXPECT_LT(took, 1500ms);
+    EXPECT_EQ(video.Count(), 0u);
+    EXPECT_EQ(audio.Count(), 0u);
+}
+
+TEST_F(PlayersAgainstCamsim, AsfRecordingKeepsOnlyWholePacketsAndStartsAnewOnEveryConnect)
+{
+    constexpr std::size_t kPacket = 3200;
+    StartCamsim({"--fps", "30", "--asf-packet-size", std::to_string(kPacket)});
+    const auto recording = m_dir / "record.asf";
+    CPlayer player(kKavaroProfile, video, audio);
+    Attach(player);
+    player.SetStream(cam->Url("img/video.asf"), "", "");
+    player.SetRecord(true, recording.string());
+
+    // First connect: a long run.
+    ASSERT_TRUE(player.Start());
+    ASSERT_TRUE(WaitFor([&] { return display.drainer.Sums().size() >= 12; }, 8000));
+    EXPECT_TRUE(player.RequestStop(5000));
+    ASSERT_GT(ReadFile(recording).size(), 10 * kPacket);
+
+    // Second connect: cut 1000 bytes into a packet.
+    std::filesystem::remove_all(m_dir / "sent");
+    std::filesystem::create_directories(m_dir / "sent");
+    ASSERT_TRUE(cam->SetFault("close_mid&after_bytes=" + std::to_string(10 * kPacket + 3000)));
+    EXPECT_EQ(RunToEnd(player), 400);
+    const auto sent = Sent("-asf.bin");
+    ASSERT_EQ(sent.size(), 10 * kPacket + 3000);
+    std::size_t headerSize = 50;  // the header object's own size, then the data object's head
+    for (int i = 0; i < 4; ++i)
+        headerSize += static_cast<std::size_t>(sent[16 + i]) << (8 * i);
+    ASSERT_NE((sent.size() - headerSize) % kPacket, 0u) << "the cut must fall inside a packet";
+
+    const auto recorded = ReadFile(recording);
+    EXPECT_EQ(recorded.size(), headerSize + (sent.size() - headerSize) / kPacket * kPacket);
+    EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), sent.begin()));
+    // The file holds the second connection alone: one header, at its start.
+    const auto second = std::search(recorded.begin() + 1, recorded.end(), std::begin(kAsfHeaderGuid), std::end(kAsfHeaderGuid));
+    EXPECT_EQ(second, recorded.end());
+}
+
+TEST_F(PlayersAgainstCamsim, OnlyTheMjpgConnectEmptiesTheFrameText)
+{
+    StartCamsim({"--size", "160x120", "--fps", "30"});
+    const std::string refused = "http://127.0.0.1:1/img/";
+    {
+        CPlayer player(kKavaroProfile, video, audio);
+        Attach(player);
+        player.SetStream(cam->Url("img/video.asf"), "", "");
+        ASSERT_TRUE(player.Start());
+        ASSERT_TRUE(WaitFor([&] { return !player.FrameText().empty(); }, 8000));
+        EXPECT_TRUE(player.RequestStop(5000));
+        const std::string last = player.FrameText();
+        player.SetStream(refused + "video.asf", "", "");
+        EXPECT_EQ(RunToEnd(player), 200);
+        EXPECT_EQ(player.FrameText(), last);  // the ASF player keeps showing the last text
+    }
+    CMJpegPlayer player(kKavaroProfile, video, audio);
+    Attach(player);
+    player.SetStream(cam->Url("img/mjpeg.cgi"), "", "");
+    ASSERT_TRUE(player.Start());
+    ASSERT_TRUE(WaitFor([&] { return !player.FrameText().empty(); }, 8000));
+    EXPECT_TRUE(player.RequestStop(5000));
+    player.SetStream(refused + "mjpeg.cgi", "", "");
+    EXPECT_EQ(RunToEnd(player), 200);
+    EXPECT_EQ(player.FrameText(), "");
+}
+
+// A display that fails to open with the given exception, as a platform failure would.
+template <typename Exception>
+class FailingDisplay : public RecordingDisplay {
+public:
+    using RecordingDisplay::RecordingDisplay;
+    bool Open(int, int, std::span<const std::uint8_t>) override { throw Exception("failed on purpose"); }
+};
+
+template <>
+class FailingDisplay<std::bad_alloc> : public RecordingDisplay {
+public:
+    using RecordingDisplay::RecordingDisplay;
+    bool Open(int, int, std::span<const std::uint8_t>) override { throw std::bad_alloc(); }
+};
+
+TEST_F(PlayersAgainstCamsim, PlatformFailuresBecomeTheirResultCodes)
+{
+    StartCamsim({"--size", "160x120", "--fps", "30"});
+    FailingDisplay<std::bad_alloc> noMemory(video, events);
+    FailingDisplay<CFileException> fileFails(video, events);
+    FailingDisplay<CInternetException> netFails(video, events);
+    FailingDisplay<std::runtime_error> otherFails(video, events);
+    struct Case {
+        IDisplayConsumer* display;
+        int mjpg;
+        int asf;
+    };
+    const Case cases[] = {{&noMemory, 100, 100}, {&fileFails, 800, 500}, {&netFails, 400, 400}, {&otherFails, 800, 800}};
+    for (const Case& c : cases) {
+        CMJpegPlayer mjpg(kKavaroProfile, video, audio);
+        mjpg.SetDisplayConsumer(c.display);
+        mjpg.SetStream(cam->Url("img/mjpeg.cgi"), "", "");
+        EXPECT_EQ(RunToEnd(mjpg), c.mjpg);
+        CPlayer asf(kKavaroProfile, video, audio);
+        asf.SetDisplayConsumer(c.display);
+        asf.SetStream(cam->Url("img/video.asf"), "", "");
+        EXPECT_EQ(RunToEnd(asf), c.asf);
+    }
 }
 
 struct FaultCase {

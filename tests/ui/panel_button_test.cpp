@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QToolTip>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -215,4 +217,134 @@ TEST_F(ButtonTest, CursorResourcesApply)
     EXPECT_FALSE(button->SetBtnCursor(4711));
     EXPECT_TRUE(button->SetBtnCursor(0));
     EXPECT_EQ(button->cursor().shape(), Qt::ArrowCursor);
+}
+
+// The repeat ends as soon as the button can no longer be held, even when the release never
+// reaches it; the count still ends even.
+class AutoRepeatEnds : public ButtonTest {
+protected:
+    void SetUp() override
+    {
+        ButtonTest::SetUp();
+        button->SetAutoRepeat(true, 50);
+        commands = std::make_unique<QSignalSpy>(button, &QAbstractButton::clicked);
+        QTest::mousePress(button, Qt::LeftButton, {}, QPoint(30, 20));
+        QElapsedTimer held;
+        held.start();
+        while (commands->count() < 3 && held.elapsed() < 5000)
+            QTest::qWait(5);
+    }
+    // What was sent from the moment the button could no longer be held.
+    void ExpectStoppedAfter(int sentBefore)
+    {
+        QTest::qWait(300);
+        EXPECT_LE(commands->count(), sentBefore + 1);
+        EXPECT_EQ(commands->count() % 2, 0);
+        EXPECT_FALSE(button->isDown());
+        EXPECT_NE(QWidget::mouseGrabber(), button);
+    }
+    std::unique_ptr<QSignalSpy> commands;
+};
+
+TEST_F(AutoRepeatEnds, WhenDisabledWhileHeld)
+{
+    const int sent = commands->count();
+    button->setEnabled(false);
+    ExpectStoppedAfter(sent);
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(50, 40));
+    button->setEnabled(true);
+    EXPECT_LE(commands->count(), sent + 1);
+}
+
+TEST_F(AutoRepeatEnds, WhenHiddenWhileHeld)
+{
+    const int sent = commands->count();
+    button->hide();
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(50, 40));  // lands on the parent
+    ExpectStoppedAfter(sent);
+}
+
+TEST_F(AutoRepeatEnds, WhenAnotherWidgetTakesTheMouse)
+{
+    const int sent = commands->count();
+    QWidget other(window.get());
+    other.setGeometry(200, 200, 50, 50);
+    other.show();
+    other.grabMouse();
+    ExpectStoppedAfter(sent);
+    other.releaseMouse();
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 20));
+    EXPECT_LE(commands->count(), sent + 1);
+}
+
+TEST_F(AutoRepeatEnds, WhenAModalDialogTakesTheRelease)
+{
+    const int sent = commands->count();
+    QWidget modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+    modal.resize(100, 100);
+    modal.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&modal));
+    QTest::mouseRelease(&modal, Qt::LeftButton, {}, QPoint(10, 10));
+    ExpectStoppedAfter(sent);
+}
+
+TEST_F(ButtonTest, PressedTextMovesOnePixelLikeTheImage)
+{
+    // Red text beside a blue image on white: the text's pixels are the reddish ones.
+    ASSERT_EQ(button->SetBitmaps(Square(Qt::blue), kKey, Square(Qt::blue), kKey), CPanelButton::BTNST_OK);
+    button->setText(QStringLiteral("Ab"));
+    for (int index : {0, 1, 2, 3})
+        button->SetColor(index, index % 2 ? MakeColorRef(255, 0, 0) : MakeColorRef(255, 255, 255), false);
+    button->SetDrawBorder(false);
+    auto textBox = [&] {
+        const QImage shot = button->grab().toImage();
+        QRect box;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.red() > c.green() + 60 && c.red() > c.blue() + 60)
+                    box |= QRect(x, y, 1, 1);
+            }
+        return box;
+    };
+    for (int alignment : {CPanelButton::ST_ALIGN_HORIZ, CPanelButton::ST_ALIGN_VERT, CPanelButton::ST_ALIGN_HORIZ_RIGHT})
+    for (int height : {60, 61}) {  // centring rounds: both parities of the room below the image
+        SCOPED_TRACE(alignment);
+        SCOPED_TRACE(height);
+        button->resize(120, height);
+        button->SetAlign(alignment);
+        button->setDown(false);
+        button->ResetHover();
+        const QRect resting = textBox();
+        ASSERT_FALSE(resting.isEmpty());
+        button->setDown(true);
+        const QRect pressed = textBox();
+        EXPECT_EQ(pressed.topLeft() - resting.topLeft(), QPoint(1, 1));
+        EXPECT_EQ(pressed.size(), resting.size());
+    }
+    button->setDown(false);
+}
+
+TEST_F(ButtonTest, LongTooltipsWrapAtTheTipWidth)
+{
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    words += QString(120, QLatin1Char('x'));  // one word wider than the tip
+    button->SetTooltipText(words + QStringLiteral("<b>not bold</b>"));
+    QToolTip::showText(button->mapToGlobal(QPoint(5, 5)), button->toolTip(), button);
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    ASSERT_NE(tip, nullptr);
+    EXPECT_LE(tip->width(), CPanelButton::kMaxTipWidth + 2 * 8);  // the tip's own margins
+    EXPECT_GT(tip->height(), 4 * QFontMetrics(tip->font()).height());
+    auto* label = qobject_cast<QLabel*>(tip);
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().contains(QStringLiteral("&lt;b&gt;")) || label->textFormat() == Qt::PlainText);
+    QToolTip::hideText();
+    button->SetTooltipText(QString());
+    EXPECT_TRUE(button->toolTip().isEmpty());
 }

@@ -49,6 +49,13 @@ protected:
         QTest::mouseClick(dlg.OkButton(), Qt::LeftButton);
     }
 
+    static void ShowActive(QDialog& dlg)
+    {
+        dlg.show();
+        dlg.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    }
+
     static std::string ProbeUrl() { return camera->Url("command/ptzf.cgi?ptauth"); }
 
     static camsim::CamsimProcess* camera;
@@ -163,6 +170,67 @@ TEST_F(PasswordTest, EmptyAnswerIsAcceptedWithControlRight)
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.m_bControlRight, 1);
+}
+
+TEST_F(PasswordTest, KeysPressTheFocusedButtonAndEscapeCancels)
+{
+    int calls = 0;
+    auto counting = [&](std::string& body, const std::string&, const std::string&, const std::string&) {
+        ++calls;
+        body = "PT: OK";
+        return true;
+    };
+    {
+        // Return on Cancel cancels: nothing goes to the camera.
+        CPasswordDlg dlg(QStringLiteral("http://127.0.0.1:9/"), 1, nullptr, counting);
+        ShowActive(dlg);
+        dlg.UserEdit()->setText(QStringLiteral("admin"));
+        dlg.PasswordEdit()->setText(QStringLiteral("secret"));
+        dlg.CancelButton()->setFocus();
+        QTest::keyClick(dlg.CancelButton(), Qt::Key_Return);
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        EXPECT_FALSE(dlg.isVisible());
+        calls = 0;
+    }
+    {
+        CPasswordDlg dlg(QStringLiteral("http://127.0.0.1:9/"), 1, nullptr, counting);
+        ShowActive(dlg);
+        dlg.CancelButton()->setFocus();
+        QTest::keyClick(dlg.CancelButton(), Qt::Key_Enter);  // the keypad's Enter too
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        calls = 0;
+    }
+    {
+        // Return in an edit presses the default button, OK.
+        CPasswordDlg dlg(QStringLiteral("http://127.0.0.1:9/"), 1, nullptr, counting);
+        ShowActive(dlg);
+        dlg.PasswordEdit()->setFocus();
+        QTest::keyClick(dlg.PasswordEdit(), Qt::Key_Return);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        calls = 0;
+    }
+    {
+        // After a focus visit to Cancel, Return on an edit is OK again.
+        CPasswordDlg dlg(QStringLiteral("http://127.0.0.1:9/"), 1, nullptr, counting);
+        ShowActive(dlg);
+        dlg.CancelButton()->setFocus();
+        dlg.UserEdit()->setFocus();
+        QTest::keyClick(dlg.UserEdit(), Qt::Key_Return);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        calls = 0;
+    }
+    {
+        CPasswordDlg dlg(QStringLiteral("http://127.0.0.1:9/"), 1, nullptr, counting);
+        ShowActive(dlg);
+        dlg.UserEdit()->setFocus();
+        QTest::keyClick(dlg.UserEdit(), Qt::Key_Escape);
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    }
 }
 
 TEST_F(PasswordTest, TextsFollowTheLanguageAndControlsSitAtTheirPlaces)

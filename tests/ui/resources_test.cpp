@@ -85,6 +85,29 @@ TEST(Resources, EveryBitmapExistsAtItsSizeAndDepth)
     }
 }
 
+TEST(Resources, ControlIconHasNoRimBlendedWithTheKeyColour)
+{
+    kvtest::App();
+    // The icon is green and white on the magenta key. A rim pixel mixed with the key turns
+    // mauve (red and blue above green) and shows as a tinted ring wherever the key is masked.
+    const QImage icon = kv::viewer::LoadBitmapResource(kv::viewer::IDB_CONTROL_ICON).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(icon.isNull());
+    const QRgb key = qRgb(255, 0, 255);
+    int keyPixels = 0;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x) {
+            const QRgb c = icon.pixel(x, y) & 0xFFFFFF;
+            if (c == (key & 0xFFFFFF)) {
+                ++keyPixels;
+                continue;
+            }
+            EXPECT_FALSE(qRed(c) > qGreen(c) && qBlue(c) > qGreen(c))
+                << "(" << x << ", " << y << ") is " << qRed(c) << "," << qGreen(c) << "," << qBlue(c);
+        }
+    EXPECT_GT(keyPixels, 8);  // the corners show the background
+    EXPECT_NE(icon.pixel(7, 0) & 0xFFFFFF, key & 0xFFFFFF);  // the disc reaches the edges
+}
+
 TEST(Resources, BannersCursorsAndMissingNumbers)
 {
     kvtest::App();

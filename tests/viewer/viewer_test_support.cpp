@@ -131,7 +131,49 @@ void FakeDisplay::Present()
     dib[14] = 24;
     for (int row = view.height / 2; row < view.height; ++row)
         std::fill_n(dib.begin() + 40 + static_cast<std::ptrdiff_t>(row) * stride, view.width * 3, 0xC0);
-    sink->Present(dib, {0, 0, view.width, view.height}, {225, 35, view.width, view.height});
+    const std::span<const std::uint8_t> block(dib);
+    sink->Present({block.first(40), block.subspan(40)}, {0, 0, view.width, view.height},
+                  {225, 35, view.width, view.height});
+}
+
+namespace {
+
+// The grey picture of Present() as an image: lighter in its top half.
+std::unique_ptr<CxImage> GreyPicture(int width, int height)
+{
+    auto image = std::make_unique<CxImage>();
+    if (width <= 0 || height <= 0 ||
+        image->Create(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 24, CXIMAGE_FORMAT_BMP) == nullptr)
+        return image;
+    for (int y = 0; y < height; ++y)
+        std::fill_n(image->RowPointer(height - 1 - y), width * 3, y < height / 2 ? 0xC0 : 0x80);
+    return image;
+}
+
+} // namespace
+
+void FakeDisplay::RequestCapture()
+{
+    m_captureRequested = true;
+    if (!serveCaptures || !m_open)
+        return;
+    const kv::PictureSize picture = GetPictureSize();
+    std::lock_guard lock(m_lock);
+    m_fullCopy = GreyPicture(picture.width, picture.height);
+    m_previewCopy = GreyPicture(320, 240);
+    m_captureRequested = false;
+}
+
+std::unique_ptr<CxImage> FakeDisplay::TakeFullCopy()
+{
+    std::lock_guard lock(m_lock);
+    return std::move(m_fullCopy);
+}
+
+std::unique_ptr<CxImage> FakeDisplay::TakePreviewCopy()
+{
+    std::lock_guard lock(m_lock);
+    return std::move(m_previewCopy);
 }
 
 void FakeDisplay::Exit(int code)

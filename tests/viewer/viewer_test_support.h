@@ -26,6 +26,7 @@
 #include "stream/frame_chain.h"
 #include "stream/mjpeg_player.h"
 #include "viewer/panel/panel_workers.h"
+#include "ximage.h"
 
 namespace kv::viewer {
 class CViewerPanel;
@@ -40,7 +41,8 @@ void Pump(int ms);
 
 // A display worker that decodes nothing: opening sets its sizes and posts
 // WM_DISPLAY_OPENED as a real one does; starting may hand one grey picture to the sink, so
-// the panel sees a picture arrive.
+// the panel sees a picture arrive. A capture request is served at once with copies of that
+// picture while the display is open (or left waiting, as by a stalled stream).
 class FakeDisplay final : public kv::viewer::IPanelDisplay, public kv::IDisplayConsumer {
 public:
     // IDisplayConsumer
@@ -61,6 +63,10 @@ public:
     void SetZoomSource(int x, int y, int width, int height) override;
     void SetZoomActive(bool active) override { m_zoomActive = active; }
     void SetZoomPercent(int percent) override { m_zoomPercent = percent; }
+    void RequestCapture() override;
+    bool CaptureRequested() const override { return m_captureRequested; }
+    std::unique_ptr<CxImage> TakeFullCopy() override;
+    std::unique_ptr<CxImage> TakePreviewCopy() override;
 
     // Test side.
     void OpenAs(int width, int height) { Open(width, height, {}); }
@@ -75,6 +81,7 @@ public:
     void SetPictureSize(int width, int height);
 
     std::atomic<bool> presentOnStart{true};
+    std::atomic<bool> serveCaptures{true};
 
 private:
     mutable std::mutex m_lock;
@@ -88,6 +95,9 @@ private:
     std::atomic<bool> m_zoomActive{false};
     std::atomic<int> m_zoomPercent{100};
     std::atomic<int> m_starts{0};
+    std::atomic<bool> m_captureRequested{false};
+    std::unique_ptr<CxImage> m_fullCopy;  // guarded by m_lock
+    std::unique_ptr<CxImage> m_previewCopy;
 };
 
 // The workers one panel drives, all of the test's own. The audio worker takes its frames

@@ -476,21 +476,28 @@ void PadButtons(int si, const Scheme& s)
 
 void ControlIcon()
 {
-    QImage img(15, 15, QImage::Format_RGB32);
-    img.fill(kKey);
-    QPainter p(&img);
+    // Drawn smooth on a transparent ground, then made two-level: a pixel is either the key
+    // or an icon colour at full strength. Blending the rim with the key itself would leave
+    // mauve pixels wherever the panel masks the key.
+    QImage art(15, 15, QImage::Format_ARGB32_Premultiplied);
+    art.fill(Qt::transparent);
+    QPainter p(&art);
     p.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(0.5, 0.5, 14, 14);
     p.setPen(QPen(QColor(20, 110, 40), 1));
     p.setBrush(QColor(60, 190, 80));
-    p.drawEllipse(QRectF(0.5, 0.5, 14, 14));
+    p.drawEllipse(disc);
+    QPainterPath inside;
+    inside.addEllipse(disc);
+    p.setClipPath(inside);
     Joystick(p, QRectF(2, 1.5, 11, 12), QColor(255, 255, 255));
     p.end();
-    // keep the antialiased rim off the key colour
+    const QImage straight = art.convertToFormat(QImage::Format_ARGB32);  // colours without the coverage
+    QImage img(15, 15, QImage::Format_RGB32);
     for (int y = 0; y < 15; ++y)
         for (int x = 0; x < 15; ++x) {
-            const double dx = x + 0.5 - 7.5, dy = y + 0.5 - 7.5;
-            if (dx * dx + dy * dy > 7.6 * 7.6)
-                img.setPixel(x, y, kKey.rgb());
+            const QRgb c = straight.pixel(x, y);
+            img.setPixel(x, y, qAlpha(c) >= 128 ? qRgb(qRed(c), qGreen(c), qBlue(c)) : kKey.rgb());
         }
     Add("bitmap", 501, "bmp", img, 0, "control icon");
 }
@@ -621,7 +628,7 @@ QImage ShowKey(const QImage& img, QColor background)
 QImage Sheet()
 {
     const int scale = 2;
-    const int cellW = 130, rowH = 100;
+    const int cellW = 130;
     const int columns = 8;
     std::vector<QImage> blocks;
     QFont label(QStringLiteral("DejaVu Sans"));

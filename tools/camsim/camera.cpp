@@ -370,6 +370,8 @@ std::string Camera::PtzfAnswer(const RequestRecord& request, bool control, const
             return "PT: Access Deny\r\n";
         if (s.inquiry == "max_user")
             return "PT: Max User\r\n";
+        if (s.inquiryAnswer)
+            return *s.inquiryAnswer;
         std::string answer = std::string("Exclusive Mode: ") + (s.exclusive ? "On" : "Off") + "\r\n";
         if (s.exclusive) {
             answer += "Remain Time: " + std::to_string(s.remain) + "\r\n";
@@ -610,6 +612,11 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
                 next.presets[static_cast<int>(n)] = value.substr(colon + 1);
         } else if (key == "presets" && value == "none") {
             next.presets.clear();
+        } else if (key == "inquiry_answer") {
+            if (value == "default")
+                next.inquiryAnswer.reset();
+            else
+                next.inquiryAnswer = value;
         } else if (key == "util_answer") {
             if (value == "default")
                 next.utilAnswer.reset();

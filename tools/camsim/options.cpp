@@ -208,6 +208,7 @@ Camera commands
   --inquiry normal|max_user|access_deny
                         answer every Inquiry with "PT: Max User" or "PT: Access Deny"
   --util-answer TEXT    answer util.cgi verbatim with TEXT (C escapes \n \r \\ allowed)
+  --inquiry-answer TEXT answer a normal Inquiry verbatim with TEXT (escapes as above)
 
 Reproducibility and records
   --clock-start "YYYY/MM/DD HH:MM:SS"
@@ -242,7 +243,7 @@ Control path (no credentials needed; never logged)
   GET /camsim/control?...   fault=... as above; or settings: kind, audio, audio_bits, size, fps,
                             max_fps, chunk_size, quality, pacing=on|off, levels=A,B,C,D|auto,
                             exclusive=on|off, remain, waiting, inquiry, preset=N:TEXT,
-                            util_answer=TEXT|default
+                            util_answer=TEXT|default, inquiry_answer=TEXT|default
   GET /camsim/requests      the request log, one JSON object per line (?clear=1 empties it after)
   GET /camsim/clear         empty the request log
   GET /camsim/state         settings, fault, pan/tilt position and the motion settings store
@@ -343,6 +344,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error)
             s.inquiry = value;
         } else if (flag == "--util-answer") {
             s.utilAnswer = unescape(value);
+        } else if (flag == "--inquiry-answer") {
+            s.inquiryAnswer = unescape(value);
         } else if (flag == "--clock-start") {
             out.clockStart = value;
             int y, mo, d, h, mi, se;

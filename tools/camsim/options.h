@@ -51,6 +51,7 @@ struct Settings {
     std::string inquiry = "normal";     // normal, max_user, access_deny
     std::map<int, std::string> presets; // 1..8 -> description
     std::optional<std::string> utilAnswer;  // verbatim util.cgi answer instead of the composed one
+    std::optional<std::string> inquiryAnswer;  // verbatim Inquiry answer (for a user with control)
 };
 
 struct Options {

@@ -38,8 +38,21 @@ inline QSize DluSize(int width, int height)
     return QSize(DluToPixelX(width), DluToPixelY(height));
 }
 
-// The dialog font: a sans face of 8 points at 96 dpi (11 pixels), the face the templates'
-// metrics were laid out for or the nearest one installed.
+// The controls' own font for their dialogs and panel texts: a face loaded from the font
+// files the bootstrap installs (the desktop's sans when they are missing), at the largest
+// pixel size up to 11 (8 points at 96 dpi) whose letters average about 6 pixels across and
+// whose lines are at most 13 pixels: the base units the templates were laid out with.
+// Needs the application object; the font is chosen once.
 QFont DialogFont();
+
+// The dialog face in bold at pixelSize (the viewer panel's big message, the motion setup's
+// message line), scaled down as the dialog face was when a wider fallback face stands in.
+QFont BoldDialogFont(int pixelSize);
+
+// The face at the largest pixel size, at most 11, that keeps the dialog units' metrics.
+QFont FitToDialogUnits(QFont face);
+// The average advance of the 52 letters A-Z and a-z, the window system's measure of a
+// dialog font's width.
+double AverageLetterWidth(const QFont& font);
 
 } // namespace kv::ui

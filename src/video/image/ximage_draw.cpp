@@ -3,7 +3,9 @@
 #include "ximage.h"
 #include "xcanvas.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <new>
 
 namespace {
@@ -36,10 +38,29 @@ std::uint32_t StretchColumn(std::int64_t tx, std::int64_t cx, std::uint32_t widt
     return static_cast<std::uint32_t>(tx * width / cx);
 }
 
-// Source row counted from the bottom for target row ty (from the top) of a stretch.
+// Nearest-neighbour source row, counted from the bottom as the DIB stores it, for target row
+// ty (counted from the top) of a target cy tall: the column rule applied from the bottom,
+// floor(yb x height / cy) with yb = cy - 1 - ty. Every source row appears in order, once per
+// its share, both ends included, and equal heights map each row to itself.
 std::uint32_t StretchRow(std::int64_t ty, std::int64_t cy, std::uint32_t height)
 {
-    return static_cast<std::uint32_t>(height - 1 - ty * height / cy);
+    return static_cast<std::uint32_t>((cy - 1 - ty) * height / cy);
+}
+
+// The target rectangle; an edge past the 32-bit range stops at its end instead of wrapping.
+CxRect TargetRect(std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy)
+{
+    const auto edge = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
+    };
+    return CxRect{x, y, edge(static_cast<std::int64_t>(x) + cx), edge(static_cast<std::int64_t>(y) + cy)};
+}
+
+// Offset of a visible target pixel from the rectangle's origin (never negative).
+std::int64_t Offset(std::int32_t position, std::int32_t origin)
+{
+    return static_cast<std::int64_t>(position) - origin;
 }
 
 } // namespace
@@ -49,12 +70,12 @@ bool CxImage::Stretch(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t
 {
     if (!pDib || !dc || !dc->IsValid() || cx <= 0 || cy <= 0)
         return false;
-    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, dc->GetClipBox());
+    const CxRect visible = CxCanvas::Intersect(TargetRect(x, y, cx, cy), dc->GetClipBox());
     const std::uint32_t width = GetWidth(), height = GetHeight();
     for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
-        const std::uint32_t srcRow = StretchRow(ty - y, cy, height);
+        const std::uint32_t srcRow = StretchRow(Offset(ty, y), cy, height);
         for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
-            const RGBQUAD c = PixelColorAt(StretchColumn(tx - x, cx, width), srcRow);
+            const RGBQUAD c = PixelColorAt(StretchColumn(Offset(tx, x), cx, width), srcRow);
             std::uint8_t* d = dc->PixelAt(tx, ty);
             d[0] = ApplyRop(rop, c.rgbBlue, d[0]);
             d[1] = ApplyRop(rop, c.rgbGreen, d[1]);
@@ -79,7 +100,7 @@ bool CxImage::Draw2(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t c
         cy = static_cast<std::int32_t>(GetHeight());
     if (cx == 0 || cy == 0)
         return false;
-    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, dc->GetClipBox());
+    const CxRect visible = CxCanvas::Intersect(TargetRect(x, y, cx, cy), dc->GetClipBox());
     if (CxCanvas::IsEmpty(visible))
         return false;
     if (!IsTransparent())
@@ -89,9 +110,9 @@ bool CxImage::Draw2(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t c
     const RGBQUAD transparent = GetTransColor();
     const std::uint32_t width = GetWidth(), height = GetHeight();
     for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
-        const std::uint32_t srcRow = StretchRow(ty - y, cy, height);
+        const std::uint32_t srcRow = StretchRow(Offset(ty, y), cy, height);
         for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
-            const RGBQUAD c = PixelColorAt(StretchColumn(tx - x, cx, width), srcRow);
+            const RGBQUAD c = PixelColorAt(StretchColumn(Offset(tx, x), cx, width), srcRow);
             if (SameColor(c, transparent))
                 continue;
             std::uint8_t* d = dc->PixelAt(tx, ty);
@@ -123,7 +144,7 @@ bool CxImage::Draw(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t cx
     CxRect clipBox = dc->GetClipBox();
     if (clip)
         clipBox = CxCanvas::Intersect(clipBox, *clip);
-    const CxRect visible = CxCanvas::Intersect(CxRect{x, y, x + cx, y + cy}, clipBox);
+    const CxRect visible = CxCanvas::Intersect(TargetRect(x, y, cx, cy), clipBox);
     if (CxCanvas::IsEmpty(visible))
         return true;
 
@@ -133,23 +154,10 @@ bool CxImage::Draw(CxCanvas* dc, std::int32_t x, std::int32_t y, std::int32_t cx
     const RGBQUAD transparent = GetTransColor();
 
     for (std::int32_t ty = visible.top; ty < visible.bottom; ++ty) {
-        std::uint32_t srcRow;
-        if (ownSize) {
-            srcRow = height - 1 - static_cast<std::uint32_t>(ty - y);
-        } else {
-            // height - ceil(row x height / target height), kept inside the picture: the first
-            // target row would otherwise name the row past the top.
-            const std::int64_t up = (static_cast<std::int64_t>(ty - y) * height + cy - 1) / cy;
-            std::int64_t row = static_cast<std::int64_t>(height) - up;
-            if (row > static_cast<std::int64_t>(height) - 1)
-                row = height - 1;
-            if (row < 0)
-                row = 0;
-            srcRow = static_cast<std::uint32_t>(row);
-        }
+        const std::uint32_t srcRow = StretchRow(Offset(ty, y), cy, height);
         for (std::int32_t tx = visible.left; tx < visible.right; ++tx) {
-            const std::uint32_t srcCol = ownSize ? static_cast<std::uint32_t>(tx - x)
-                                                 : StretchColumn(tx - x, cx, width);
+            const std::uint32_t srcCol = ownSize ? static_cast<std::uint32_t>(Offset(tx, x))
+                                                 : StretchColumn(Offset(tx, x), cx, width);
             std::uint8_t* d = dc->PixelAt(tx, ty);
             if (!blend) {
                 const RGBQUAD c = PixelColorAt(srcCol, srcRow);

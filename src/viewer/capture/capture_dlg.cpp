@@ -7,7 +7,7 @@
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
-#include "viewer/commands/colour_scheme.h"
+#include "viewer/panel/colour_scheme.h"
 #include "viewer/resources/string_table.h"
 #include "ximage.h"
 
@@ -32,7 +32,12 @@ QImage PictureOf(const CxImage* copy)
     const std::unique_ptr<CxImage> bitmap(copy->ToBitmap());
     if (!bitmap || !bitmap->IsValid())
         return {};
-    return kv::ui::ImageFromDib24(static_cast<const std::uint8_t*>(bitmap->GetDIB()), bitmap->TotalSize());
+    const auto* block = static_cast<const std::uint8_t*>(bitmap->GetDIB());
+    const std::size_t headerBytes = 40 + bitmap->PaletteSize();
+    const std::size_t total = bitmap->TotalSize();
+    if (!block || total < headerBytes)
+        return {};
+    return kv::ui::ImageFromDib({{block, headerBytes}, {block + headerBytes, total - headerBytes}});
 }
 
 // Encodes the whole file first and only then writes it, so a picture that cannot be encoded
@@ -118,7 +123,7 @@ CCaptureDlg::CCaptureDlg(std::unique_ptr<CxImage> fullCopy, std::unique_ptr<CxIm
     connect(m_saveButton, &QPushButton::clicked, this, &CCaptureDlg::OnSave);
     connect(m_cancelButton, &QPushButton::clicked, this, &CCaptureDlg::OnCancel);
 
-    if (const auto colours = ColoursOfScheme(color)) {
+    if (const ColourScheme* colours = SchemeFor(color)) {
         setAutoFillBackground(true);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, kv::ui::ToQColor(colours->background));

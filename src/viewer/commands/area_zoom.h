@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "viewer/panel/panel_layout.h"  // where the video is drawn
+
 namespace kv::viewer {
 
 struct AreaZoomInput {
@@ -19,10 +21,6 @@ struct AreaZoomOffset {
     int dx = 0;
     int dy = 0;
 };
-
-// Where the video is drawn in the panel.
-inline constexpr int kVideoLeft = 225;
-inline constexpr int kVideoTop = 35;
 
 // The offset to send, or nothing when the click is outside the view (or no picture size
 // is known yet). The horizontal scale is a double and the vertical one a 32-bit float, as

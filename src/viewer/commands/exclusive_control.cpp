@@ -1,5 +1,6 @@
 #include "viewer/commands/exclusive_control.h"
 
+#include "core/timings.h"
 #include "platform/ui/ui_helpers.h"
 #include "viewer/commands/answer_text.h"
 #include "viewer/commands/command_urls.h"
@@ -7,6 +8,13 @@
 #include "viewer/resources/string_table.h"
 
 namespace kv::viewer {
+
+namespace {
+
+// One second of a countdown; the module's timing table lets tests run it faster.
+int TickMs() { return kv::ModuleTimings().controlTickMs.load(); }
+
+} // namespace
 
 CExclusiveControl::CExclusiveControl(IExclusiveControlPanel& panel, CameraGet get)
     : m_panel(panel), m_get(get ? std::move(get) : CameraGet(SendCameraGet))
@@ -101,7 +109,7 @@ void CExclusiveControl::Grant()
         // Waiting: control comes when the wait has been counted down.
         m_bControl = false;
         m_panel.ShowItem(IDC_CONTROL_ICON, false);
-        m_panel.SetTimer(TIMER_WAIT, kTickMs);
+        m_panel.SetTimer(TIMER_WAIT, TickMs());
         m_panel.ShowItem(IDC_CONTROL, false);
         FillPresetList();
         return;
@@ -110,7 +118,7 @@ void CExclusiveControl::Grant()
         // Timed control from now on.
         m_panel.ShowItem(IDC_PAN_TILT, true);
         m_panel.ShowItem(IDC_CONTROL, false);
-        m_panel.SetTimer(TIMER_REMAIN, kTickMs);
+        m_panel.SetTimer(TIMER_REMAIN, TickMs());
         ShowPresets(hasPresets);
         if (hasPresets)
             FillPresetList();
@@ -143,7 +151,7 @@ void CExclusiveControl::OnWaitTick()
     m_panel.ShowItem(IDC_CONTROL_ICON, true);
     m_panel.KillTimer(TIMER_WAIT);
     m_bControl = true;
-    m_panel.SetTimer(TIMER_REMAIN, kTickMs);
+    m_panel.SetTimer(TIMER_REMAIN, TickMs());
 }
 
 void CExclusiveControl::OnRemainTick()

@@ -58,7 +58,6 @@ class CExclusiveControl : public ExclusiveControlState {
 public:
     static constexpr int TIMER_WAIT = 1003;
     static constexpr int TIMER_REMAIN = 1004;
-    static constexpr int kTickMs = 1000;
     static constexpr int kMaxPasswordFailures = 3;
     static constexpr const char kUnauthorizedMarker[] = "<HTML><HEAD><TITLE>401 Unautho";
     static constexpr const char kAccessDenyMarker[] = "PT: Access Deny";

@@ -2,12 +2,13 @@
 
 #include <QMouseEvent>
 
+#include "core/timings.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/ui_helpers.h"
 #include "platform/ui/window_timers.h"
-#include "viewer/commands/colour_scheme.h"
 #include "viewer/commands/command_urls.h"
 #include "viewer/commands/pad_command_queue.h"
+#include "viewer/panel/colour_scheme.h"
 #include "viewer/resources/resources.h"
 #include "viewer/resources/string_table.h"
 
@@ -29,11 +30,6 @@ constexpr std::array<PadPlace, 9> kPadPlaces{{
 constexpr int kPadButtonSize = 25;
 constexpr int kDialogWidth = 90;
 constexpr int kDialogHeight = 109;
-
-struct ImagePair {
-    int hover;
-    int normal;
-};
 
 // Hover and normal bitmaps per button (216 .. 224, then OK) and scheme.
 constexpr std::array<std::array<ImagePair, 3>, 10> kPadImages{{
@@ -107,8 +103,9 @@ CPanTiltDlg::CPanTiltDlg(const std::string& ptzfUrl, const std::string& presetUr
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     ApplyScheme();
+    // The pad counts the same seconds as the panel's countdown.
     if (m_nRemainTime != kNoRemainTime)
-        m_timers->SetTimer(TIMER_PT_REMAIN, kRemainIntervalMs);
+        m_timers->SetTimer(TIMER_PT_REMAIN, kv::ModuleTimings().controlTickMs.load());
 }
 
 CPanTiltDlg::~CPanTiltDlg()
@@ -120,7 +117,7 @@ CPanTiltDlg::~CPanTiltDlg()
 
 void CPanTiltDlg::ApplyScheme()
 {
-    const auto colours = ColoursOfScheme(m_nColor);
+    const ColourScheme* colours = SchemeFor(m_nColor);
     if (!colours)
         return;  // other schemes: no brush, images or colours
     setAutoFillBackground(true);

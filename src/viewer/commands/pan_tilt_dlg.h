@@ -51,7 +51,6 @@ class CPanTiltDlg : public QDialog {
 public:
     static constexpr int IDD = 103;
     static constexpr int TIMER_PT_REMAIN = 1002;
-    static constexpr int kRemainIntervalMs = 1000;
     static constexpr int kNoRemainTime = -1;
     static constexpr int IDOK = 1;
 

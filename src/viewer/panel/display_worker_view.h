@@ -24,6 +24,10 @@ public:
     void SetZoomSource(int x, int y, int width, int height) override { m_worker.SetZoomSource(x, y, width, height); }
     void SetZoomActive(bool active) override { m_worker.SetZoomActive(active); }
     void SetZoomPercent(int percent) override { m_worker.SetZoomPercent(percent); }
+    void RequestCapture() override { m_worker.RequestCapture(); }
+    bool CaptureRequested() const override { return m_worker.CaptureRequested(); }
+    std::unique_ptr<CxImage> TakeFullCopy() override { return m_worker.TakeFullCopy(); }
+    std::unique_ptr<CxImage> TakePreviewCopy() override { return m_worker.TakePreviewCopy(); }
 
 private:
     kv::CDisplayWorker& m_worker;

@@ -10,6 +10,7 @@
 
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/ui_helpers.h"
+#include "viewer/commands/frame_rate_list.h"
 #include "viewer/panel/colour_scheme.h"
 #include "viewer/resources/resources.h"
 #include "viewer/resources/string_table.h"
@@ -48,9 +49,10 @@ QLabel* MakeStatic(QWidget* parent, int id)
 }
 
 // Lists are black on white in every scheme.
-QComboBox* MakeList(QWidget* parent, int id, std::span<const char* const> items)
+template <class List = QComboBox>
+List* MakeList(QWidget* parent, int id, std::span<const char* const> items)
 {
-    auto* list = Made(new QComboBox(parent), id);
+    auto* list = Made(new List(parent), id);
     QPalette palette = list->palette();
     for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::Window})
         palette.setColor(role, Qt::white);
@@ -120,7 +122,7 @@ void CViewerPanel::CreateControls()
     m_pBigMessage->setGeometry(0, 0, kWidth, 600);
 
     m_pFrameRateLabel = MakeStatic(this, IDC_STATIC_FRAMERATE);
-    m_pFrameRateList = MakeList(this, IDC_COMBO_FRAMERATE, dialog102::FrameRateItems());
+    m_pFrameRateList = MakeList<CFrameRateList>(this, IDC_COMBO_FRAMERATE, dialog102::FrameRateItems());
     m_pViewSizeLabel = MakeStatic(this, IDC_STATIC_VIEWSIZE);
     m_pViewSizeList = MakeList(this, IDC_COMBO_VIEWSIZE, dialog102::ViewSizeItems());
     m_pZoomButton = MakeButton(this, IDC_BUTTON_ZOOM);
@@ -158,6 +160,7 @@ void CViewerPanel::CreateControls()
     connect(m_pViewSizeList, &QComboBox::activated, this, [this](int) { OnSelchangeViewSize(); });
     connect(m_pZoomButton, &QAbstractButton::clicked, this, [this] { OnDigitalZoom(); });
     connect(m_pSpeakerButton, &QAbstractButton::clicked, this, [this] { OnSpeaker(); });
+    ConnectCommandControls();
 }
 
 void CViewerPanel::DestroyControls()
@@ -166,7 +169,8 @@ void CViewerPanel::DestroyControls()
         delete child;
     m_pBigMessage = m_pFrameRateLabel = m_pViewSizeLabel = m_pPresetLabel = m_pMessageLabel = m_pTimeLabel =
         m_pControlIcon = nullptr;
-    m_pFrameRateList = m_pViewSizeList = m_pPresetList = nullptr;
+    m_pFrameRateList = nullptr;
+    m_pViewSizeList = m_pPresetList = nullptr;
     m_pZoomButton = m_pCaptureButton = m_pControlButton = m_pPanTiltButton = m_pSpeakerButton = nullptr;
     m_pVolumeSlider = nullptr;
     m_pBanner = nullptr;

@@ -12,9 +12,11 @@
 #include "core/timings.h"
 #include "stream/asf_player.h"
 #include "stream/debug_log.h"
-#include "stream/http_poster.h"
 #include "stream/mjpeg_player.h"
 #include "stream/result_code.h"
+#include "viewer/commands/camera_command.h"
+#include "viewer/commands/frame_rate_list.h"
+#include "viewer/commands/pan_tilt_dlg.h"
 #include "viewer/panel/camera_urls.h"
 #include "viewer/panel/panel_message_relay.h"
 #include "viewer/panel/record_target.h"
@@ -28,13 +30,6 @@
 namespace kv::viewer {
 
 namespace {
-
-// One GET on the window thread; false when the camera gave no answer.
-bool CameraGet(std::string& body, const std::string& url, const std::string& user, const std::string& password)
-{
-    kv::CHttpPoster poster;
-    return poster.Request(body, url.c_str(), false, user, password);
-}
 
 void SleepMs(int ms)
 {
@@ -85,7 +80,7 @@ bool CViewerPanel::SetSource(const std::string& sURL, const std::string& sFrameT
     m_sUser.clear();
     m_sPassword.clear();
     std::string answer;
-    if (!CameraGet(answer, m_sProbeUrl, m_sUser, m_sPassword)) {
+    if (!SendCameraGet(answer, m_sProbeUrl, m_sUser, m_sPassword)) {
         m_bSourceOk = false;
         ShowBigMessage(IDS_CAN_NOT_CONNECT_DOT);
         return true;
@@ -128,7 +123,7 @@ void CViewerPanel::StartPlay(int bRecord, const std::string& sRecordFilename)
     if (!m_bSourceOk || !m_bHasWindow)
         return;
     std::string answer;
-    if (!CameraGet(answer, m_sUtilUrl, m_sUser, m_sPassword))
+    if (!SendCameraGet(answer, m_sUtilUrl, m_sUser, m_sPassword))
         answer.clear();
     // The camera's answer decides the kind from here on, whatever the page said.
     const UtilAnswer util = ParseUtilAnswer(answer);

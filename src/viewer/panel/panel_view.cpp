@@ -12,6 +12,7 @@
 
 #include "audio/audio_player.h"
 #include "core/timings.h"
+#include "viewer/commands/frame_rate_list.h"
 #include "viewer/resources/resources.h"
 #include "viewer/widgets/panel_button.h"
 #include "viewer/widgets/panel_slider.h"
@@ -54,7 +55,7 @@ void CViewerPanel::OnDisplayOpened()
     m_pSpeakerButton->setVisible(audio);
     m_pVolumeSlider->setVisible(audio);
     PlaceLeftColumn();
-    if (m_nRemainTime == 0 && m_nWaitingTime == 0) {
+    if (m_exclusive.m_nRemainTime == 0 && m_exclusive.m_nWaitingTime == 0) {
         m_pMessageLabel->clear();
         if (m_sPanTilt == "on") {
             // After a restart the camera no longer counts this viewer as its controller:
@@ -63,7 +64,7 @@ void CViewerPanel::OnDisplayOpened()
             m_pPanTiltButton->hide();
             m_pPresetLabel->hide();
             m_pPresetList->hide();
-            m_bControl = false;
+            m_exclusive.m_bControl = false;
             m_bOverVideo = false;
             m_pControlIcon->hide();
             UpdateCursor();
@@ -161,13 +162,6 @@ void CViewerPanel::OnZoomClick(int x, int y)
     UpdateCursor();
 }
 
-void CViewerPanel::OnVideoClick(int x, int y)
-{
-    // Area zoom by click is a camera command; the panel does not send it yet.
-    (void)x;
-    (void)y;
-}
-
 void CViewerPanel::OnSpeaker()
 {
     kv::CAudioPlayer& audio = m_workers.audioPlayer;
@@ -199,7 +193,7 @@ void CViewerPanel::UpdateCursor()
     if (m_hZoomCursor) {
         setCursor(m_bZoomMode && !m_bZoomed ? *m_hZoomCursor : QCursor(Qt::ArrowCursor));
     } else if (m_hControlCursor) {
-        setCursor(m_bControl && m_bOverVideo ? *m_hControlCursor : QCursor(Qt::ArrowCursor));
+        setCursor(m_exclusive.m_bControl && m_bOverVideo ? *m_hControlCursor : QCursor(Qt::ArrowCursor));
     } else {
         setCursor(Qt::ArrowCursor);
     }

@@ -3,11 +3,15 @@
 // their own, so playback, layout and zoom can be checked without decoding pictures.
 #pragma once
 
+#include <memory>
+
 #include "core/messages.h"
 #include "display/display_worker.h"
 #include "platform/ui/frame_sink.h"
 #include "stream/consumers.h"
 #include "stream/worker_thread.h"
+
+class CxImage;
 
 namespace kv {
 class CAudioPlayer;
@@ -18,7 +22,8 @@ class CPlayer;
 namespace kv::viewer {
 
 // The part of a picture display worker the panel uses: what it hands to the stream player,
-// where pictures and messages go, and the sizes, zoom and open flag it sets and reads.
+// where pictures and messages go, the sizes, zoom and open flag it sets and reads, and the
+// capture of the next picture it draws.
 class IPanelDisplay {
 public:
     virtual ~IPanelDisplay() = default;
@@ -33,6 +38,10 @@ public:
     virtual void SetZoomSource(int x, int y, int width, int height) = 0;
     virtual void SetZoomActive(bool active) = 0;
     virtual void SetZoomPercent(int percent) = 0;
+    virtual void RequestCapture() = 0;
+    virtual bool CaptureRequested() const = 0;
+    virtual std::unique_ptr<CxImage> TakeFullCopy() = 0;
+    virtual std::unique_ptr<CxImage> TakePreviewCopy() = 0;
 };
 
 struct PanelWorkers {

@@ -153,6 +153,11 @@ void CViewerPanel::OnTimer(int id)
     case TIMER_RESTART:
         OnRestartTimer();
         break;
+    case TIMER_WAIT:
+    case TIMER_REMAIN:
+        m_exclusive.OnTimer(id);
+        AfterControlChange();
+        break;
     default:
         break;
     }
@@ -169,7 +174,7 @@ void CViewerPanel::mousePressEvent(QMouseEvent* event)
 
 void CViewerPanel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_bControl) {
+    if (m_exclusive.m_bControl) {
         const QPoint at = event->position().toPoint();
         const kv::PictureSize view = CurrentDisplay().GetViewSize();
         const bool over = at.x() >= kVideoLeft && at.x() <= kVideoLeft + view.width && at.y() >= kVideoTop &&

@@ -19,6 +19,7 @@
 
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/window_timers.h"
+#include "viewer/commands/exclusive_control.h"
 #include "viewer/panel/digital_zoom.h"
 #include "viewer/panel/panel_layout.h"
 #include "viewer/panel/panel_workers.h"
@@ -32,8 +33,10 @@ class CStreamPlayerBase;
 
 namespace kv::viewer {
 
+class CFrameRateList;
 class CPanelButton;
 class CPanelSlider;
+class CPanTiltDlg;
 class CPictureCtrl;
 
 // Controls of the panel's dialog template.
@@ -66,7 +69,8 @@ enum PanelTimerId : int {
     TIMER_RESTART = 1006,  // the wait before a restart after failed ones
 };
 
-class CViewerPanel : public QWidget {
+// Exclusive control runs in CExclusiveControl; the panel is its window side.
+class CViewerPanel : public QWidget, private IExclusiveControlPanel {
 public:
     static constexpr int IDD = 102;
     static constexpr int kWidth = 870;   // 580 dialog units
@@ -111,7 +115,10 @@ public:
     QPoint ZoomSourceOrigin() const { return m_ptZoomSrc; }
     bool HasZoomCursor() const { return m_hZoomCursor.has_value(); }
     bool SpeakerOn() const { return m_bSpeakerOn; }
-    bool ControlHeld() const { return m_bControl; }
+    bool ControlHeld() const { return m_exclusive.m_bControl; }
+    const ExclusiveControlState& ExclusiveControl() const { return m_exclusive; }
+    bool TimerRunning(int id) const { return m_timers.IsRunning(id); }
+    CPanTiltDlg* PanTiltDlg() const;  // the open pad, or null
     const std::string& FrameType() const { return m_sFrameType; }
     const std::string& Audio() const { return m_sAudio; }
     const std::string& FrameRate() const { return m_sFrameRate; }
@@ -126,6 +133,10 @@ public:
     std::string MjpegUrl() const { return m_sMjpegUrl; }
     std::string MpegUrl() const { return m_sMpegUrl; }
     kv::ui::CQtFrameSink& FrameSink() { return *m_pFrameSink; }
+
+    // A tick of the panel's window timer id (the timers call it; tests may too, to count
+    // down second by second).
+    void OnTimer(int id);
 
 protected:
     bool event(QEvent* event) override;
@@ -157,7 +168,6 @@ private:
     void OnDisplayOpened();
     void OnAudioOpened();
     void OnSliderPosition(int controlId, int position);
-    void OnTimer(int id);
     void OnClockTimer();
     void OnLayoutTimer();
 
@@ -170,6 +180,27 @@ private:
     // A left click that is not a digital-zoom click: the area-zoom request.
     void OnVideoClick(int x, int y);
 
+    // Camera commands, exclusive control and capture.
+    void ConnectCommandControls();
+    void OnControl();
+    void AfterControlChange();
+    void OnPanTilt();
+    void OnSelchangePreset(int index);
+    void OnDropdownFrameRate();
+    void OnSelchangeFrameRate(int index);
+    void OnCapture();
+
+    // IExclusiveControlPanel
+    void ShowItem(int controlId, bool show) override;
+    void SetMessageText(const QString& text) override;
+    void SetMessageGeometry(const QRect& rect) override;
+    void ClearPresetList() override;
+    void AddPresetItem(const QString& text) override;
+    void SetTimer(int id, int intervalMs) override;
+    void KillTimer(int id) override;
+    void LoadControlCursor() override;
+    PasswordAnswer AskPassword(const std::string& testUrl, int language) override;
+
     // Look.
     void ApplyColours();
     void ApplyButtonImages();
@@ -180,7 +211,7 @@ private:
     void OnSpeaker();
     void UpdateCursor();
 
-    bool IsMpeg() const;
+    bool IsMpeg() const override;
     IPanelDisplay& CurrentDisplay() const;
     kv::CWorkerThread& CurrentPlayer() const;
     std::string CurrentFrameText() const;
@@ -207,11 +238,10 @@ private:
     std::string m_sUser;
     std::string m_sPassword;
     bool m_bRelayout = true;
-    QPointer<QWidget> m_pPanTiltDlg;  // the open pan/tilt pad
+    QPointer<CPanTiltDlg> m_pPanTiltDlg;  // the open pan/tilt pad
     bool m_bZoomMode = false;
     bool m_bZoomed = false;
     bool m_bSpeakerOn = true;
-    bool m_bControl = false;
     bool m_bSourceOk = false;
     bool m_bSourceSet = false;
     std::string m_szCurDir;
@@ -222,12 +252,9 @@ private:
     std::optional<QCursor> m_hControlCursor;
     bool m_bOverVideo = false;
 
-    // Exclusive control.
-    std::string m_sExclusiveMode;
-    int m_nRemainTime = 0;
-    int m_nWaitingTime = 0;
-    std::vector<std::string> m_presetDescriptions;
-    std::vector<int> m_presetNumbers;
+    // Exclusive control: m_sExclusiveMode, m_nRemainTime, m_nWaitingTime, the preset lists
+    // and m_bControl.
+    CExclusiveControl m_exclusive{*this};
 
     // Runs: every start of a stream worker is numbered, and its workers report with that
     // number. Only the live run's results count; a run stopped on purpose is no longer live.
@@ -248,7 +275,7 @@ private:
     // Controls (none while there is no window).
     QLabel* m_pBigMessage = nullptr;
     QLabel* m_pFrameRateLabel = nullptr;
-    QComboBox* m_pFrameRateList = nullptr;
+    CFrameRateList* m_pFrameRateList = nullptr;
     QLabel* m_pViewSizeLabel = nullptr;
     QComboBox* m_pViewSizeList = nullptr;
     CPanelButton* m_pZoomButton = nullptr;

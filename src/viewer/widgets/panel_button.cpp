@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QTextLayout>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include "viewer/resources/resources.h"
@@ -29,6 +32,28 @@ QPixmap Masked(const QImage& image, kv::ui::ColorRef transparent)
     return pixmap;
 }
 
+// The tip broken into lines of at most maxWidth pixels in the tip's font, as rich text that
+// keeps those breaks: the tip label's own wrapping ignores any width limit it is given.
+QString WrappedTip(QString text, const QFont& font, int maxWidth)
+{
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(maxWidth);
+        QString piece = text.mid(line.textStart(), line.textLength());
+        while (!piece.isEmpty() && (piece.back().isSpace() || piece.back() == QChar::LineSeparator))
+            piece.chop(1);
+        lines << piece.toHtmlEscaped();
+    }
+    layout.endLayout();
+    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(lines.join(QStringLiteral("<br>")));
+}
+
 } // namespace
 
 CPanelButton::CPanelButton(QWidget* parent) : QPushButton(parent)
@@ -37,8 +62,14 @@ CPanelButton::CPanelButton(QWidget* parent) : QPushButton(parent)
     SetDefaultColors(false);
     m_repeatTimer.setSingleShot(false);
     connect(&m_repeatTimer, &QTimer::timeout, this, [this] {
-        if (m_repeatHeld)
+        if (!m_repeatHeld)
+            return;
+        // The release may never reach us (disabled or hidden meanwhile, a modal window or
+        // another widget took the mouse): then the hold is over all the same.
+        if (StillHeld())
             SendRepeatCommand();
+        else
+            EndRepeat(mapFromGlobal(QCursor::pos()));
     });
     connect(this, &QAbstractButton::clicked, this, &CPanelButton::OnClicked);
 }
@@ -180,12 +211,8 @@ void CPanelButton::SetLink(const QString& link) { m_link = link.left(kMaxLinkLen
 
 void CPanelButton::SetTooltipText(const QString& text)
 {
-    // Long tips wrap at 400 pixels instead of running across the screen.
-    if (text.isEmpty())
-        setToolTip(QString());
-    else
-        setToolTip(QStringLiteral("<p style='white-space:pre-wrap; max-width:400px'>%1</p>")
-                       .arg(text.toHtmlEscaped()));
+    // Long tips wrap at the tip width instead of running across the screen.
+    setToolTip(text.isEmpty() ? QString() : WrappedTip(text, QToolTip::font(), kMaxTipWidth));
 }
 
 void CPanelButton::SetAutoRepeat(bool repeat, int intervalMs)
@@ -233,6 +260,14 @@ QSize CPanelButton::ImageSize(bool hoverImage) const
 
 QRect CPanelButton::ImageRect() const
 {
+    const QRect resting = RestingImageRect();
+    if (!resting.isEmpty() && IsPressedState() && !isCheckable())
+        return resting.translated(1, 1);
+    return resting;
+}
+
+QRect CPanelButton::RestingImageRect() const
+{
     QRect r = rect();
     if (!m_flat && (hasFocus() || isDefault()))
         r.adjust(1, 1, -1, -1);
@@ -255,8 +290,6 @@ QRect CPanelButton::ImageRect() const
             break;
         }
     }
-    if (IsPressedState() && !isCheckable())
-        return QRect(QPoint(x + 1, y + 1), size);
     return QRect(QPoint(x, y), size);
 }
 
@@ -304,19 +337,21 @@ void CPanelButton::paintEvent(QPaintEvent*)
             icon.paint(&p, imageRect, Qt::AlignCenter, disabled ? QIcon::Disabled : QIcon::Normal);
     }
 
-    // Text, beside (or below) the image, one line, vertically centred
+    // Text, beside (or below) the image, one line, vertically centred. Its room is taken
+    // beside the image's resting place: the press moves text and image by one pixel each.
     if (!text().isEmpty()) {
         QRect textRect = r;
-        if (!imageRect.isEmpty()) {
+        const QRect restingImage = RestingImageRect();
+        if (!restingImage.isEmpty()) {
             switch (m_align) {
             case ST_ALIGN_VERT:
-                textRect.setTop(imageRect.bottom() + 1);
+                textRect.setTop(restingImage.bottom() + 1);
                 break;
             case ST_ALIGN_HORIZ_RIGHT:
-                textRect.setRight(imageRect.left() - 1);
+                textRect.setRight(restingImage.left() - 1);
                 break;
             default:
-                textRect.setLeft(imageRect.right() + 1);
+                textRect.setLeft(restingImage.right() + 1);
                 break;
             }
         }
@@ -375,19 +410,35 @@ void CPanelButton::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
+bool CPanelButton::StillHeld() const
+{
+    if (!isEnabled() || !isVisible() || !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        return false;
+    const QWidget* grabber = QWidget::mouseGrabber();
+    if (grabber && grabber != this)
+        return false;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return !modal || modal == window() || modal->isAncestorOf(this);
+}
+
+void CPanelButton::EndRepeat(QPoint pointer)
+{
+    m_repeatTimer.stop();
+    m_repeatHeld = false;
+    // Receivers count on pairs of commands.
+    if (m_repeatCount % 2 != 0)
+        SendRepeatCommand();
+    setDown(false);
+    emit released();
+    // What the pointer rests on now decides the hover mark.
+    if (m_flat)
+        SetHovered(isVisible() && rect().contains(pointer));
+}
+
 void CPanelButton::mouseReleaseEvent(QMouseEvent* event)
 {
     if (m_repeatHeld && event->button() == Qt::LeftButton) {
-        m_repeatTimer.stop();
-        m_repeatHeld = false;
-        // Receivers count on pairs of commands.
-        if (m_repeatCount % 2 != 0)
-            SendRepeatCommand();
-        setDown(false);
-        emit released();
-        // What the pointer rests on now decides the hover mark.
-        if (m_flat)
-            SetHovered(rect().contains(event->position().toPoint()));
+        EndRepeat(event->position().toPoint());
         event->accept();
         return;
     }

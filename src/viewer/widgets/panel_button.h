@@ -21,6 +21,7 @@ public:
 
     static constexpr int kMaxLinkLength = 259;
     static constexpr int kDefaultRepeatMs = 100;
+    static constexpr int kMaxTipWidth = 400;  // pixels; longer tips wrap
 
     explicit CPanelButton(QWidget* parent = nullptr);
     ~CPanelButton() override;
@@ -83,6 +84,9 @@ protected:
 
 private:
     bool IsPressedState() const;
+    QRect RestingImageRect() const;  // where the image goes when not pressed
+    bool StillHeld() const;          // the left button still holds this button down
+    void EndRepeat(QPoint pointer);
     QSize ImageSize(bool hoverImage) const;
     void SendRepeatCommand();
     void OnClicked();

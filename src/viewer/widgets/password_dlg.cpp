@@ -74,7 +74,9 @@ CPasswordDlg::CPasswordDlg(const QString& testUrl, int language, QWidget* parent
     m_cancelButton = new QPushButton(Text(language, IDS_CANCEL, 2), this);
     kv::ui::SetControlId(m_cancelButton, 2);
     m_cancelButton->setGeometry(DluRect(108, 95, 50, 14));
-    m_cancelButton->setAutoDefault(false);
+    // Return presses the focused button: on Cancel it cancels and sends nothing; elsewhere
+    // it presses OK, the default.
+    m_cancelButton->setAutoDefault(true);
 
     connect(m_okButton, &QPushButton::clicked, this, &CPasswordDlg::OnOK);
     connect(m_cancelButton, &QPushButton::clicked, this, &CPasswordDlg::OnCancel);
