@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QTest>
 
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -28,6 +29,7 @@ class KavaroPlayback : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        ::setenv("KAVARO_AUDIO", "null", 1);  // sound plays, into no device
         kvtest::App();
         camera = new camsim::CamsimProcess({"--audio", "on"});
     }
