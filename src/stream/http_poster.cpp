@@ -164,6 +164,7 @@ bool CHttpPoster::Request(std::string& outText, const char* url, bool isPost, co
         return false;
     }
     m_request.reset();
+    m_receivedText.assign(m_response.data());
     // Decoded once, after the whole reply is there: a picture cut after its first chunk
     // would not decode. An empty reply has nothing to decode and leaves the picture as it
     // was. A failed decode ends the request before the caller's text is touched.
@@ -173,7 +174,7 @@ bool CHttpPoster::Request(std::string& outText, const char* url, bool isPost, co
             return false;
         }
     }
-    outText.assign(m_response.data());
+    outText = m_receivedText;
     return true;
 }
 

@@ -49,6 +49,10 @@ public:
                  CxImage* picture = nullptr);
 
     int LastError() const { return m_lastError; }
+    // The reply as it arrived (cut at a NUL byte), also when it did not decode as a picture,
+    // so a caller can still tell a refusal page from a broken picture. Empty until a reply
+    // has been read.
+    const std::string& ReceivedText() const { return m_receivedText; }
 
 private:
     bool SendGet(const char* url, const std::string& user, const std::string& password);
@@ -60,6 +64,7 @@ private:
     const ModuleProfile& m_profile;
     std::unique_ptr<net::CHttpTransfer> m_request;
     std::vector<char> m_response;
+    std::string m_receivedText;
     std::size_t m_total = 0;
     int m_lastError = 0;
     bool m_used = false;

@@ -283,6 +283,10 @@ bool Camera::Handle(Connection& connection, RequestRecord& request)
         return SendPage(writer, 403, keepAlive);
     if (fault.kind == "busy")
         return SendPage(writer, 503, keepAlive);
+    if (fault.kind == "unauthorized_forbidden")
+        return SendSimple(writer, 401, Reason(401), "text/html", UnauthorizedPage() + ForbiddenPage(), keepAlive);
+    if (fault.kind == "mot_error")
+        return SendSimple(writer, 200, "OK", "text/plain", "MOT: ERROR\r\n", keepAlive);
     if (fault.kind == "garbage" && fault.raw) {
         std::string junk;
         std::mt19937 random(m_options.seed);
@@ -553,6 +557,7 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
         m_faults.Set(order);
     }
     Settings next = CurrentSettings();
+    std::optional<int> areaRes;  // lives in the motion store, not in the settings
     for (const auto& [key, value] : params) {
         bool ok = true;
         std::int64_t number = 0;
@@ -610,6 +615,9 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
             ok = colon != std::string::npos && ParseInt(value.substr(0, colon), n) && n >= 1 && n <= 8;
             if (ok)
                 next.presets[static_cast<int>(n)] = value.substr(colon + 1);
+        } else if (key == "area_res") {
+            ok = isNumber && number >= -1000000 && number <= 1000000;
+            areaRes = static_cast<int>(number);
         } else if (key == "presets" && value == "none") {
             next.presets.clear();
         } else if (key == "inquiry_answer") {
@@ -631,6 +639,8 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_settings = next;
+        if (areaRes)
+            m_motion.areaRes = *areaRes;
     }
     return reply(200, "OK\n");
 }

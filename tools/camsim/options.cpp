@@ -41,7 +41,8 @@ bool OnOff(std::string_view text, bool& out)
 const std::set<std::string>& FaultKinds()
 {
     static const std::set<std::string> kinds = {"none", "never_answer", "stall_first", "stall_mid", "close_mid",
-                                                "garbage", "bad_stream_no", "busy", "unauthorized", "forbidden"};
+                                                "garbage", "bad_stream_no", "busy", "unauthorized", "forbidden",
+                                                "unauthorized_forbidden", "mot_error"};
     return kinds;
 }
 
@@ -237,13 +238,19 @@ Faults (control path: GET /camsim/control?fault=KIND&PARAM=VALUE...)
   busy                  answer the 503 page
   unauthorized          answer the 401 page whatever the credentials
   forbidden             answer the 403 page
+  unauthorized_forbidden
+                        answer one page that carries both the 401 and the 403 title
+  mot_error             answer "MOT: ERROR" (200) without acting: a refused motion-settings save
+                        or release
   Common parameters: path=PREFIX (only matching request paths), count=N (only the next N).
 
 Control path (no credentials needed; never logged)
   GET /camsim/control?...   fault=... as above; or settings: kind, audio, audio_bits, size, fps,
                             max_fps, chunk_size, quality, pacing=on|off, levels=A,B,C,D|auto,
                             exclusive=on|off, remain, waiting, inquiry, preset=N:TEXT,
-                            util_answer=TEXT|default, inquiry_answer=TEXT|default
+                            util_answer=TEXT|default, inquiry_answer=TEXT|default,
+                            area_res=N (the "RES: " of the area settings, which a save sets
+                            back to what it sent)
   GET /camsim/requests      the request log, one JSON object per line (?clear=1 empties it after)
   GET /camsim/clear         empty the request log
   GET /camsim/state         settings, fault, pan/tilt position and the motion settings store

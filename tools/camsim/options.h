@@ -20,7 +20,8 @@ struct UserAccount {
 // A fault to order. Which parameters matter depends on the kind (see HelpText()).
 struct FaultSpec {
     std::string kind = "none";  // none, never_answer, stall_first, stall_mid, close_mid,
-                                // garbage, bad_stream_no, busy, unauthorized, forbidden
+                                // garbage, bad_stream_no, busy, unauthorized, forbidden,
+                                // unauthorized_forbidden, mot_error
     std::int64_t afterBytes = -1;   // body bytes sent before the fault strikes
     std::int64_t afterFrames = -1;  // whole video frames sent before it strikes
     std::int64_t ms = -1;           // how long a stall lasts (-1: until cleared or the peer leaves)

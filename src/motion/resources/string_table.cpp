@@ -1,6 +1,7 @@
 #include "motion/resources/string_table.h"
 
 #include <array>
+#include <iterator>
 
 namespace kv::motion {
 
@@ -45,6 +46,14 @@ const char* LoadString(int id)
 std::span<const StringEntry> StringTable() { return kStrings; }
 
 std::span<const TemplateText> dialog201::Texts() { return kDialog201; }
+
+const char* frames::Caption(int index)
+{
+    static constexpr const char* kCaptions[] = {"", "Window 1", "Window 2", "Window 3", "Window 4"};
+    if (index < 0 || index >= static_cast<int>(std::size(kCaptions)))
+        return "";
+    return kCaptions[index];
+}
 
 const char* TemplateTextOf(std::span<const TemplateText> texts, int controlId)
 {

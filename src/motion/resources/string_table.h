@@ -48,6 +48,13 @@ inline constexpr int kUserEditId = 241;
 inline constexpr int kPasswordEditId = 242;
 } // namespace dialog206
 
+// The area frames (resources 207 and 202 to 205): frame 0 marks the view area and has no
+// caption, frames 1 to 4 the detection windows.
+namespace frames {
+inline constexpr int kResource[5] = {207, 202, 203, 204, 205};
+const char* Caption(int index);  // "" for 0 and for an index out of range
+} // namespace frames
+
 const char* TemplateTextOf(std::span<const TemplateText> texts, int controlId);
 
 } // namespace kv::motion
