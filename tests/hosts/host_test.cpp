@@ -204,6 +204,33 @@ TEST_F(Hosts, TheViewerShowsTheCameraAnswersItsPasswordAndReportsWhatItShowed)
     EXPECT_FALSE(camera.RequestsTo("/img/mjpeg.cgi").empty());
 }
 
+TEST_F(Hosts, TheSetupHostRunsEitherModeAndEndsTheSetup)
+{
+    camsim::CamsimProcess camera;
+    for (const char* mode : {"1", "2"}) {
+        camera.ClearRequests();
+        const QString shot = QString::fromStdString((m_registry.Folder() / (std::string("setup-") + mode + ".png")).string());
+        const HostRun run = RunHost(kMensiloSetup,
+                                    {QStringLiteral("--url=") + QString::fromStdString(camera.BaseUrl()),
+                                     QStringLiteral("--mode=") + QLatin1String(mode), QStringLiteral("--offscreen"),
+                                     QStringLiteral("--run-for=4"), QStringLiteral("--screenshot=") + shot},
+                                    Config());
+        ASSERT_EQ(run.exitCode, host::kExitOk) << run.errLines.join('|').toStdString();
+        std::vector<std::string> commands;
+        for (const auto& request : camera.RequestsTo("/ocxparser.cgi"))
+            commands.push_back(request.body.substr(0, request.body.find('\r')));
+        const std::string read = std::string("COMMAND: ") + (mode[0] == '1' ? "MOT_READ_AREA" : "MOT_READ_VIEW");
+        ASSERT_FALSE(commands.empty()) << mode;
+        EXPECT_EQ(commands.front(), read);
+        if (mode[0] == '1') {  // the detection windows end by releasing the camera; the view area sends nothing
+            EXPECT_EQ(commands.back(), "COMMAND: MOT_OCX_FREE");
+        }
+        const QImage image(shot);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), QSize(810, 530));
+    }
+}
+
 TEST(HostOptions, TheViewerGetsTheStreamAddressOfItsKind)
 {
     using host::ViewerSourceUrl;
