@@ -1,5 +1,6 @@
 #include "control_test_support.h"
 
+#include "core/timings.h"
 #include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,24 @@ ModalSeen ReadModalDialog(const std::function<void()>& open)
     });
     open();
     return seen;
+}
+
+void ShortenTimings()
+{
+    kv::Timings& t = kv::ModuleTimings();
+    t.openSettleMs = 10;
+    t.connectSettleMs = 10;
+    t.stopSleepMs = 20;
+    t.getSettleMs = 0;
+    t.getWatchdogMs = 3000;
+    t.consumerStopMs = 1000;
+    t.playerStopMs = 5000;
+    t.panelStopSleepMs = 10;
+    t.viewSizeSleepMs = 0;
+    t.motionStopSleepMs = 5;
+    t.motionRestartSleepMs = 5;
+    t.motionReloadSleepMs = 5;
+    t.snapshotSleepMs = 5;
 }
 
 std::vector<std::string> AllKeysBelow(const std::string& root)

@@ -38,6 +38,10 @@ struct ModalSeen {
 // Runs open, which shows a modal dialog; reads the dialog once it is up and closes it.
 ModalSeen ReadModalDialog(const std::function<void()>& open);
 
+// Waits short enough for tests against the camera emulator (restored with
+// kv::ModuleTimings().ResetToDefaults()).
+void ShortenTimings();
+
 // Every key below root, with its full path, in sorted order.
 std::vector<std::string> AllKeysBelow(const std::string& root);
 

@@ -40,16 +40,7 @@ protected:
     }
     void SetUp() override
     {
-        Timings& t = ModuleTimings();
-        t.openSettleMs = 10;
-        t.connectSettleMs = 10;
-        t.stopSleepMs = 20;
-        t.getSettleMs = 0;
-        t.getWatchdogMs = 3000;
-        t.consumerStopMs = 1000;
-        t.panelStopSleepMs = 10;
-        t.viewSizeSleepMs = 0;
-        t.playerStopMs = 5000;
+        kvtest::ShortenTimings();
         camera->ClearRequests();
     }
     void TearDown() override { ModuleTimings().ResetToDefaults(); }

@@ -40,16 +40,7 @@ protected:
     void SetUp() override
     {
         SetActiveProfileForTesting(kMensiloProfile);
-        Timings& t = ModuleTimings();
-        t.getSettleMs = 10;
-        t.openSettleMs = 10;
-        t.connectSettleMs = 10;
-        t.stopSleepMs = 20;
-        t.motionStopSleepMs = 5;
-        t.motionRestartSleepMs = 5;
-        t.motionReloadSleepMs = 5;
-        t.snapshotSleepMs = 5;
-        t.playerStopMs = 5000;
+        kvtest::ShortenTimings();
         camera->ClearRequests();
     }
     void TearDown() override
