@@ -268,7 +268,7 @@ std::optional<CPlayerException> CAsfParser::ParsePacket(std::span<const std::uin
         pos += length;
 
         const bool audio = streamByte == kStreamAudio;
-        if (audio && !m_audioEnabled) {
+        if (audio && (!m_audioEnabled || !m_events.AudioWanted())) {
             m_audio = MediaObject{};
             continue;
         }

@@ -60,6 +60,9 @@ public:
                                bool keyFrame) = 0;
     // A complete audio object (viewer only, audio enabled).
     virtual void OnAudioObject(std::vector<std::uint8_t>&& data, std::uint32_t presentationTime) = 0;
+    // Asked for every audio payload of a started audio stream: false skips it like the
+    // payloads of a stream without audio (a listener switched the sound off).
+    virtual bool AudioWanted() const { return true; }
     // Padding prefix of a completing payload: the viewer's text...
     virtual void OnFrameText(const std::string& /*text*/) {}
     // ...or the motion setup's four window levels.

@@ -49,6 +49,7 @@ private:
     bool OnStartAudio(std::uint16_t bitsPerSample) override;
     void OnVideoObject(std::vector<std::uint8_t>&& data, std::uint32_t presentationTime, bool keyFrame) override;
     void OnAudioObject(std::vector<std::uint8_t>&& data, std::uint32_t presentationTime) override;
+    bool AudioWanted() const override { return AudioEnabled(); }
     void OnFrameText(const std::string& text) override;
     void OnMotionLevels(const std::array<std::uint8_t, kAsfMotionLevelCount>& levels) override;
 

@@ -107,7 +107,7 @@ void CMJpegPlayer::OnVideoFrame(std::vector<std::uint8_t>&& frame, std::uint32_t
 
 void CMJpegPlayer::OnAudioFrame(std::vector<std::uint8_t>&& data, std::uint32_t timestamp, const std::string& text)
 {
-    KeepMjpgAudioFrame(m_audioChain, m_text, m_parser.AudioStarted(), std::move(data), timestamp, text);
+    KeepMjpgAudioFrame(m_audioChain, m_text, m_parser.AudioStarted() && AudioEnabled(), std::move(data), timestamp, text);
 }
 
 } // namespace kv

@@ -44,6 +44,12 @@ public:
     // The control clears this when playback is stopped for good.
     void ClearStartedFlag() { m_started = false; }
 
+    // The listener's audio switch (the viewer's speaker button), safe from any thread and kept
+    // across connections: while off, audio the stream carries is dropped as it arrives, so
+    // the audio worker runs dry instead of decoding sound nobody hears.
+    void SetAudioEnabled(bool enabled) { m_audioEnabled = enabled; }
+    bool AudioEnabled() const { return m_audioEnabled.load(); }
+
     const ModuleProfile& Profile() const { return m_profile; }
     CFrameChain& Video() { return m_videoChain; }
     CFrameChain& Audio() { return m_audioChain; }
@@ -89,6 +95,7 @@ private:
     Source m_source;
     std::atomic<IDisplayConsumer*> m_display{nullptr};
     std::atomic<IAudioConsumer*> m_audio{nullptr};
+    std::atomic<bool> m_audioEnabled{true};
 };
 
 // The module-wide players, on the module-wide chains and the module's own profile.

@@ -230,6 +230,43 @@ TEST_F(PlayersAgainstCamsim, MensiloAsfPlayerReadsMotionLevelsAndNeitherRecordsN
     EXPECT_TRUE(audioOut.drainer.Sums().empty());
 }
 
+// The listener's switch drops the stream's audio while off, from the next frame on and
+// across connections, and lets it through again when on; video never notices.
+TEST_F(PlayersAgainstCamsim, AudioSwitchDropsAudioWhileOffAndLetsItThroughWhenOn)
+{
+    StartCamsim({"--audio", "on", "--fps", "30", "--size", "160x120"});
+    CMJpegPlayer mjpeg(kKavaroProfile, video, audio);
+    CPlayer asf(kKavaroProfile, video, audio);
+    const std::pair<CStreamPlayerBase*, std::string> runs[] = {{&mjpeg, "img/mjpeg.cgi"}, {&asf, "img/video.asf"}};
+    for (const auto& [player, path] : runs) {
+        SCOPED_TRACE(path);
+        const std::string suffix = path == "img/video.asf" ? "-asf.bin" : "-mjpeg.bin";
+        const auto sentAudio = [&] {
+            const auto bytes = Sent(suffix);
+            return (suffix == "-asf.bin" ? AsfFramesOf(bytes) : MjpgFramesOf(bytes)).audio.size();
+        };
+        const std::size_t heardBefore = audioOut.drainer.Sums().size();
+        const std::size_t seenBefore = display.drainer.Sums().size();
+        Attach(*player);
+        player->SetStream(cam->Url(path), "", "");
+        player->SetAudioEnabled(false);
+        ASSERT_TRUE(player->Start());
+        // Three audio frames sent and none kept, while pictures keep coming.
+        EXPECT_TRUE(WaitFor([&] { return sentAudio() >= 3; }, 10000));
+        const std::size_t picturesWhileOff = display.drainer.Sums().size();
+        EXPECT_GE(picturesWhileOff, seenBefore + 3);
+        EXPECT_EQ(audioOut.drainer.Sums().size(), heardBefore);
+        EXPECT_TRUE(audioOut.IsInitialised()) << "the audio worker still runs, only without sound to play";
+
+        player->SetAudioEnabled(true);
+        EXPECT_TRUE(WaitFor([&] { return audioOut.drainer.Sums().size() >= heardBefore + 2; }, 10000));
+        EXPECT_GT(display.drainer.Sums().size(), picturesWhileOff);
+        EXPECT_TRUE(player->RequestStop(5000));
+        std::filesystem::remove_all(m_dir / "sent");
+        std::filesystem::create_directories(m_dir / "sent");
+    }
+}
+
 TEST_F(PlayersAgainstCamsim, SlowDisplayNeverSeesMoreThanTenFramesAndTheNewestAreDropped)
 {
     StartCamsim({"--size", "160x120", "--fps", "60"});

@@ -358,9 +358,16 @@ TEST_F(PanelLook, SpeakerAndVolumeAreHeard)
     QTest::mouseClick(Button(IDC_BUTTON_SPEAKER), Qt::LeftButton);
     EXPECT_FALSE(panel->SpeakerOn());
     EXPECT_FALSE(workers->audioPlayer.IsSoundOn());
+    EXPECT_FALSE(workers->mjpegPlayer.AudioEnabled());  // the stream's sound is no longer kept
     EXPECT_TRUE(WaitUntil([&] { return LoudnessOfLast(WavSamples(wav), kTail) == 0; }, 8000));
+    // A restart keeps the speaker's choice.
+    workers->mjpegDisplay.Exit(kv::kResultMalformed);
+    ASSERT_TRUE(WaitUntil([&] { return workers->mjpegDisplay.Starts() >= 2; }));
+    EXPECT_FALSE(workers->mjpegPlayer.AudioEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return workers->audioPlayer.IsInitialised(); }));
     QTest::mouseClick(Button(IDC_BUTTON_SPEAKER), Qt::LeftButton);
     EXPECT_TRUE(panel->SpeakerOn());
+    EXPECT_TRUE(workers->mjpegPlayer.AudioEnabled());
     EXPECT_TRUE(WaitUntil([&] { return LoudnessOfLast(WavSamples(wav), kTail) > full / 2; }, 8000));
 
     panel->StopPlay();

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QPointer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "core/messages.h"
 #include "core/timings.h"
 #include "platform/ui/posted_message.h"
+#include "platform/ui/qt_frame_sink.h"
 #include "stream/result_code.h"
 #include "viewer/panel/viewer_panel.h"
 
@@ -272,6 +274,29 @@ TEST_F(PanelPlayback, DestroyingTheWindowStopsPlayback)
     panel->Create(host.get());
     WaitForLayout();
     EXPECT_EQ(RequestCount("/img/mjpeg.cgi"), 2);
+}
+
+TEST_F(PanelPlayback, FrameSinkOutlivesThePanelWhileItsDisplayWorkerStillRuns)
+{
+    StartCamera();
+    PlayUntilLaidOut();
+    workers->mjpegDisplay.ignoreStop = true;
+    QPointer<kv::ui::CQtFrameSink> kept(&panel->FrameSink());
+    panel.reset();
+    ASSERT_FALSE(kept.isNull());
+    // The worker may still hand it a picture, which goes nowhere.
+    workers->mjpegDisplay.SetSink(kept.data());
+    workers->mjpegDisplay.Present();
+    EXPECT_TRUE(kept->HasFrame());
+    workers->mjpegDisplay.SetSink(nullptr);
+
+    // With a worker that ends when asked, the sink goes with its panel.
+    workers->mjpegDisplay.ignoreStop = false;
+    panel = std::make_unique<CViewerPanel>(workers->Workers());
+    PlayUntilLaidOut();
+    QPointer<kv::ui::CQtFrameSink> gone(&panel->FrameSink());
+    panel.reset();
+    EXPECT_TRUE(gone.isNull());
 }
 
 } // namespace

@@ -56,6 +56,7 @@ bool FakeDisplay::Open(int width, int height, std::span<const std::uint8_t>)
 bool FakeDisplay::Start()
 {
     ++m_starts;
+    m_running = true;
     if (presentOnStart)
         Present();
     return true;
@@ -63,7 +64,10 @@ bool FakeDisplay::Start()
 
 bool FakeDisplay::RequestStop(int)
 {
+    if (ignoreStop)
+        return false;
     m_open = false;
+    m_running = false;
     return true;
 }
 
@@ -184,6 +188,7 @@ void FakeDisplay::Exit(int code)
         callback = m_exit;
     }
     m_open = false;
+    m_running = false;
     if (callback && code != 0)
         callback(code);
 }

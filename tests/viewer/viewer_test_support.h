@@ -57,6 +57,7 @@ public:
     void SetSink(kv::IFrameSink* sink) override { m_sink = sink; }
     void SetExitCallback(kv::CWorkerThread::ExitCallback callback) override;
     bool IsOpen() const override { return m_open; }
+    bool IsRunning() const override { return m_running; }
     kv::PictureSize GetPictureSize() const override;
     kv::PictureSize GetViewSize() const override;
     void SetViewSize(int width, int height) override;
@@ -82,6 +83,7 @@ public:
 
     std::atomic<bool> presentOnStart{true};
     std::atomic<bool> serveCaptures{true};
+    std::atomic<bool> ignoreStop{false};  // as a worker that does not end when asked
 
 private:
     mutable std::mutex m_lock;
@@ -92,6 +94,7 @@ private:
     std::atomic<kv::IMessageTarget*> m_window{nullptr};
     std::atomic<kv::IFrameSink*> m_sink{nullptr};
     std::atomic<bool> m_open{false};
+    std::atomic<bool> m_running{false};
     std::atomic<bool> m_zoomActive{false};
     std::atomic<int> m_zoomPercent{100};
     std::atomic<int> m_starts{0};

@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <optional>
+
+#include "display/packed_dib.h"
 #include "platform/ui/dialog_units.h"
 #include "platform/ui/qt_frame_sink.h"
 #include "platform/ui/ui_helpers.h"
@@ -32,12 +35,9 @@ QImage PictureOf(const CxImage* copy)
     const std::unique_ptr<CxImage> bitmap(copy->ToBitmap());
     if (!bitmap || !bitmap->IsValid())
         return {};
-    const auto* block = static_cast<const std::uint8_t*>(bitmap->GetDIB());
-    const std::size_t headerBytes = 40 + bitmap->PaletteSize();
-    const std::size_t total = bitmap->TotalSize();
-    if (!block || total < headerBytes)
-        return {};
-    return kv::ui::ImageFromDib({{block, headerBytes}, {block + headerBytes, total - headerBytes}});
+    const std::optional<kv::DibView> dib = kv::SplitPackedDib(
+        {static_cast<const std::uint8_t*>(bitmap->GetDIB()), static_cast<std::size_t>(bitmap->TotalSize())});
+    return dib ? kv::ui::ImageFromDib(*dib) : QImage();
 }
 
 // Encodes the whole file first and only then writes it, so a picture that cannot be encoded

@@ -3,6 +3,7 @@
 
 #include "display/display_worker.h"
 #include "viewer/panel/panel_workers.h"
+#include "ximage.h"
 
 namespace kv::viewer {
 
@@ -18,6 +19,7 @@ public:
         m_worker.SetExitCallback(std::move(callback));
     }
     bool IsOpen() const override { return m_worker.IsOpen(); }
+    bool IsRunning() const override { return !m_worker.IsFinished(); }
     kv::PictureSize GetPictureSize() const override { return m_worker.GetPictureSize(); }
     kv::PictureSize GetViewSize() const override { return m_worker.GetViewSize(); }
     void SetViewSize(int width, int height) override { m_worker.SetViewSize(width, height); }

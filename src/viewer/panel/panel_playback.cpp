@@ -163,11 +163,14 @@ void CViewerPanel::StartRun(IPanelDisplay& display, kv::CStreamPlayerBase& playe
     display.SetWindow(&relay);
     display.SetSink(m_pFrameSink);
     g_sinkOwner = this;
+    m_bSinkLent = true;
     display.SetExitCallback(report);
     m_workers.audioPlayer.SetWindow(&relay);
     player.SetDisplayConsumer(&display.Consumer());
     player.SetAudioConsumer(&m_workers.audioConsumer);
     player.SetExitCallback(report);
+    // The switch outlives runs on a player other panels share: this panel's speaker decides.
+    player.SetAudioEnabled(m_bSpeakerOn);
 
     m_nLiveRun = run;
     m_nPicturesAtRunStart = m_pFrameSink->PresentedCount();
@@ -218,6 +221,21 @@ void CViewerPanel::ForgetFrameSink()
     m_workers.mjpegDisplay.SetSink(nullptr);
     m_workers.mpeg4Display.SetSink(nullptr);
     g_sinkOwner = nullptr;
+}
+
+void CViewerPanel::KeepFrameSinkWhileDrawing()
+{
+    // A display worker that did not end when it was stopped may be inside Present on the
+    // sink it was given. Then the sink outlives the panel, emptied and detached from it,
+    // rather than be freed under the worker. It stays reachable for good: nothing tells when
+    // such a worker lets go.
+    if (!m_bSinkLent || (!m_workers.mjpegDisplay.IsRunning() && !m_workers.mpeg4Display.IsRunning()))
+        return;
+    static auto* const kept = new std::vector<kv::ui::CQtFrameSink*>;
+    m_pFrameSink->setParent(nullptr);
+    m_pFrameSink->Clear();
+    kept->push_back(m_pFrameSink);
+    kv::DebugMessage("a display worker still runs: its frame sink is kept", 1);
 }
 
 void CViewerPanel::OnPlayerResult(int code, std::intptr_t run)

@@ -12,6 +12,8 @@
 
 #include "audio/audio_player.h"
 #include "core/timings.h"
+#include "stream/asf_player.h"
+#include "stream/mjpeg_player.h"
 #include "viewer/commands/frame_rate_list.h"
 #include "viewer/resources/resources.h"
 #include "viewer/widgets/panel_button.h"
@@ -169,6 +171,10 @@ void CViewerPanel::OnSpeaker()
         return;
     m_bSpeakerOn = !m_bSpeakerOn;
     audio.SetSoundOn(m_bSpeakerOn);
+    // The stream stops delivering sound nobody hears (and delivers it again).
+    kv::CStreamPlayerBase& player = IsMpeg() ? static_cast<kv::CStreamPlayerBase&>(m_workers.asfPlayer)
+                                             : static_cast<kv::CStreamPlayerBase&>(m_workers.mjpegPlayer);
+    player.SetAudioEnabled(m_bSpeakerOn);
     ApplyButtonImages();
 }
 

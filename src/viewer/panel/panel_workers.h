@@ -32,6 +32,8 @@ public:
     virtual void SetSink(kv::IFrameSink* sink) = 0;
     virtual void SetExitCallback(kv::CWorkerThread::ExitCallback callback) = 0;
     virtual bool IsOpen() const = 0;
+    // Its thread runs, so it may be handing a picture to its sink right now.
+    virtual bool IsRunning() const = 0;
     virtual kv::PictureSize GetPictureSize() const = 0;
     virtual kv::PictureSize GetViewSize() const = 0;
     virtual void SetViewSize(int width, int height) = 0;

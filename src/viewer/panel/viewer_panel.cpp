@@ -49,6 +49,7 @@ CViewerPanel::~CViewerPanel()
 {
     DestroyWindow();
     PanelMessageRelay().ClearReceiver(this);
+    KeepFrameSinkWhileDrawing();
 }
 
 bool CViewerPanel::Create(QWidget* parent)

@@ -156,6 +156,7 @@ private:
     // Playback.
     void PanelStop();
     void ForgetFrameSink();
+    void KeepFrameSinkWhileDrawing();
     void StartRun(IPanelDisplay& display, kv::CStreamPlayerBase& player);
     void OnPlayerResult(int code, std::intptr_t run);
     void OnCameraBusy();
@@ -260,6 +261,7 @@ private:
     // number. Only the live run's results count; a run stopped on purpose is no longer live.
     int m_nLiveRun = 0;
     bool m_bPlayStarted = false;  // this panel started a stream worker since the last StopPlay
+    bool m_bSinkLent = false;     // the display workers were given this panel's frame sink
     // Restarts.
     bool m_bReconnecting = false;
     bool m_bRestartPending = false;
