@@ -220,7 +220,7 @@ Reproducibility and records
   --record-dir DIR      write each stream response body exactly as sent to DIR/<id>-<name>.bin
                         (<id> is the request's number in the request log)
   --log FILE            append every request as a JSON line to FILE
-  --fault SPEC          start with a fault ordered (same syntax as the control path, e.g.
+  --fault ORDER         start with a fault ordered (same syntax as the control path, e.g.
                         "stall_mid,after_bytes=5000")
 
 Faults (control path: GET /camsim/control?fault=KIND&PARAM=VALUE...)
