@@ -117,6 +117,9 @@ private:
     void SetInterWeights(int q);
     void DequantiseIntra(int q, int dcScaler);
     void MismatchControl(int sum);
+    // The block holds its first coefficient and a last one of 1 and nothing else: what the
+    // mismatch control leaves of a block of the first method that held only its first.
+    bool IsDcAndLastOne() const { return nonZero_ == (1 | uint64_t{1} << 63) && block_[63] == 1; }
     void ClearBlock();
 
     void CopyFromReference(int mx, int my);

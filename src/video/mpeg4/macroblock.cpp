@@ -3,6 +3,7 @@
 #include "video/mpeg4/decoder.h"
 
 #include "video/mpeg4/motion_comp.h"
+#include "video/mpeg4/round_div.h"
 #include "video/mpeg4/tables.h"
 
 #include <algorithm>
@@ -14,13 +15,16 @@ namespace {
 
 constexpr int kDquant[4] = {-1, -2, 1, 2};
 
-// Integer division rounding to nearest, halves away from zero.
-inline int RoundDiv(int a, int b)
-{
-    return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
-}
-
 inline int Clamp12(int v) { return std::clamp(v, -2048, 2047); }
+
+// Whether any of a stored first row or column of levels is non-zero.
+inline bool HasLevels(const int16_t (&levels)[7])
+{
+    int any = 0;
+    for (int16_t v : levels)
+        any |= v;
+    return any != 0;
+}
 
 inline int Median(int a, int b, int c)
 {
@@ -281,6 +285,24 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
             br_.Skip(1); // marker
     }
 
+    BlockPrediction& keep = self.block[b];
+    const int pdc = p ? p->dc : 1024;
+    if (!coded && !(acPred && p && HasLevels(fromAbove ? p->row : p->col))) {
+        // Only the first coefficient is non-zero (the common case): no coefficient block to
+        // fill, transform or clear.
+        const int level = Clamp12(diff + RoundDiv(pdc, scaler));
+        keep.dc = level * scaler;
+        std::memset(keep.row, 0, sizeof keep.row);
+        std::memset(keep.col, 0, sizeof keep.col);
+        const int dc = Clamp12(level * scaler);
+        // The first method's mismatch control sets the last coefficient to 1 when dc is even.
+        if (quantType_ != 0 && (dc & 1) == 0)
+            ops_.putDcLast(dc, dst, stride);
+        else
+            ops_.putDc(dc, dst, stride);
+        return true;
+    }
+
     nonZero_ = 1; // the DC position is always processed
     if (coded) {
         const uint8_t* scan = !acPred ? kZigzagScan : fromAbove ? kAlternateHorizontalScan : kAlternateVerticalScan;
@@ -289,7 +311,7 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
     }
 
     // Prediction of DC and, with ac_pred_flag, of the first row or column.
-    block_[0] = Clamp12(diff + RoundDiv(p ? p->dc : 1024, scaler));
+    block_[0] = Clamp12(diff + RoundDiv(pdc, scaler));
     if (acPred && p) {
         const int pq = pm->quant;
         for (int k = 0; k < 7; ++k) {
@@ -302,7 +324,6 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
             nonZero_ |= uint64_t{1} << pos;
         }
     }
-    BlockPrediction& keep = self.block[b];
     keep.dc = block_[0] * scaler;
     for (int k = 0; k < 7; ++k) {
         keep.row[k] = static_cast<int16_t>(block_[k + 1]);
@@ -312,6 +333,8 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
     DequantiseIntra(q, scaler);
     if (nonZero_ == 1)
         ops_.putDc(block_[0], dst, stride);
+    else if (IsDcAndLastOne())
+        ops_.putDcLast(block_[0], dst, stride);
     else
         ops_.put(block_, dst, stride);
     ClearBlock();
@@ -352,6 +375,8 @@ bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
     // An empty block (every code ran past the end) transforms to zero: nothing to add.
     if (nonZero_ == 1)
         ops_.addDc(block_[0], dst, stride);
+    else if (IsDcAndLastOne())
+        ops_.addDcLast(block_[0], dst, stride);
     else if (nonZero_ != 0)
         ops_.add(block_, dst, stride);
     ClearBlock();
