@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace kv::com {
 
@@ -41,6 +42,16 @@ std::string FolderOf(const std::string& path)
     return folder.empty() ? std::string(".") : folder.string();
 }
 
+// Appends in place: a chain of temporary strings here made GCC 12 warn of a copy out of
+// bounds that cannot happen.
+std::string UnderClassesRoot(std::string_view folder, std::string_view name)
+{
+    std::string key(kClassesRoot);
+    key.reserve(key.size() + folder.size() + name.size());
+    key.append(folder).append(name);
+    return key;
+}
+
 } // namespace
 
 std::string TypeLibInfo::Version() const
@@ -48,14 +59,11 @@ std::string TypeLibInfo::Version() const
     return std::to_string(majorVersion) + "." + std::to_string(minorVersion);
 }
 
-std::string ClassKey(const Guid& clsid) { return std::string(kClassesRoot) + "\\CLSID\\" + ToString(clsid); }
-std::string ProgIdKey(const std::string& progId) { return std::string(kClassesRoot) + "\\" + progId; }
-std::string TypeLibKey(const Guid& libid) { return std::string(kClassesRoot) + "\\TypeLib\\" + ToString(libid); }
-std::string InterfaceKey(const Guid& iid) { return std::string(kClassesRoot) + "\\Interface\\" + ToString(iid); }
-std::string CategoryKey(const Guid& catid)
-{
-    return std::string(kClassesRoot) + "\\Component Categories\\" + ToString(catid);
-}
+std::string ClassKey(const Guid& clsid) { return UnderClassesRoot("\\CLSID\\", ToString(clsid)); }
+std::string ProgIdKey(const std::string& progId) { return UnderClassesRoot("\\", progId); }
+std::string TypeLibKey(const Guid& libid) { return UnderClassesRoot("\\TypeLib\\", ToString(libid)); }
+std::string InterfaceKey(const Guid& iid) { return UnderClassesRoot("\\Interface\\", ToString(iid)); }
+std::string CategoryKey(const Guid& catid) { return UnderClassesRoot("\\Component Categories\\", ToString(catid)); }
 
 std::string LocaleName(int locale)
 {
