@@ -1,0 +1,1 @@
+// Gives the test programs' shared precompiled headers (precompiled.h) a target to be built in.
