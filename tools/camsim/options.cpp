@@ -220,6 +220,12 @@ Reproducibility and records
   --record-dir DIR      write each stream response body exactly as sent to DIR/<id>-<name>.bin
                         (<id> is the request's number in the request log)
   --log FILE            append every request as a JSON line to FILE
+  --send-log FILE       append a line per video frame sent on a stream: "<id> <mjpeg|asf>
+                        <frame> <first-byte-ns> <last-byte-ns>", the two times on
+                        CLOCK_MONOTONIC (shared by every process on the machine) just before
+                        the frame's bytes go to the socket and once the socket took them all
+  --frame-code on|off   draw each Motion-JPEG frame's number as a row of black and white cells
+                        along the picture's bottom-left edge (see frame_code.h; default off)
   --fault SPEC          start with a fault ordered (same syntax as the control path, e.g.
                         "stall_mid,after_bytes=5000")
 
@@ -365,6 +371,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error)
             out.recordDir = value;
         } else if (flag == "--log") {
             out.logFile = value;
+        } else if (flag == "--send-log") {
+            out.sendLog = value;
+        } else if (flag == "--frame-code") {
+            ok = OnOff(value, out.frameCode);
         } else if (flag == "--fault") {
             if (!ParseFault(value, out.fault, error))
                 return false;

@@ -66,6 +66,8 @@ struct Options {
     std::uint32_t seed = 1;
     std::string recordDir;
     std::string logFile;
+    std::string sendLog;                // one line per video frame sent: when it left (CLOCK_MONOTONIC)
+    bool frameCode = false;             // draw the frame number as a cell code into Motion-JPEG pictures
     FaultSpec fault;
     bool help = false;
 };
