@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace kv::ui {
@@ -30,7 +31,24 @@ std::array<std::uint32_t, 256> PaletteLookup(const DibView& dib, const DibLayout
 
 void ConvertRow24(const std::uint8_t* src, std::uint32_t* dst, int width)
 {
-    for (int x = 0; x < width; ++x, src += 3)
+    int x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Four pixels from three 32-bit words: a byte at a time, this loop was the costliest
+        // step of showing a picture after decoding it.
+        for (; x + 4 <= width; x += 4, src += 12) {
+            std::uint32_t a;
+            std::uint32_t b;
+            std::uint32_t c;
+            std::memcpy(&a, src, 4);      // b0 g0 r0 b1
+            std::memcpy(&b, src + 4, 4);  // g1 r1 b2 g2
+            std::memcpy(&c, src + 8, 4);  // r2 b3 g3 r3
+            dst[x] = kOpaque | (a & 0xFFFFFFu);
+            dst[x + 1] = kOpaque | (a >> 24) | ((b & 0xFFFFu) << 8);
+            dst[x + 2] = kOpaque | (b >> 16) | ((c & 0xFFu) << 16);
+            dst[x + 3] = kOpaque | (c >> 8);
+        }
+    }
+    for (; x < width; ++x, src += 3)
         dst[x] = kOpaque | (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
 }
 
