@@ -300,7 +300,8 @@ void CViewerPanel::paintEvent(QPaintEvent* event)
         painter.fillRect(area, background);
     if (!m_bHasWindow)
         return;
-    if (m_bLayoutDone && !m_bBezelCleared && BezelArea().intersects(event->region()))
+    // What of the bezel falls under the picture is painted over by it.
+    if (m_bLayoutDone && !m_bBezelCleared && BezelArea().intersects(backgroundArea))
         PaintBezel(painter);
     NotePictures();
     m_pFrameSink->Paint(painter, frame);
