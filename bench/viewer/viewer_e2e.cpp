@@ -46,13 +46,14 @@ struct Options {
     bool onscreen = false;
     bool keep = false;
     bool threads = false;
+    std::string screenshot;  // prefix of a PNG of the window at the end of each stream's run
 };
 
 const char* const kUsage = R"(bench_viewer_e2e: the viewer from camsim on loopback to the painted window
 
 Usage: bench_viewer_e2e [--kind mjpeg|mpeg|both] [--seconds N] [--warmup N] [--fps N]
                         [--size 640x480|320x240] [--audio on|off] [--threads] [--keep]
-                        [--onscreen]
+                        [--screenshot PREFIX] [--onscreen]
 
   --kind       stream to measure (default both: Motion-JPEG, then MPEG-4)
   --seconds    measured time per stream (default 20)
@@ -62,6 +63,7 @@ Usage: bench_viewer_e2e [--kind mjpeg|mpeg|both] [--seconds N] [--warmup N] [--f
   --audio      G.726 audio in the stream, played on the null device (default off)
   --threads    also list the CPU time of each thread over the measured seconds
   --keep       keep the work folder (recordings, send log, the viewer's log)
+  --screenshot save the window as PREFIX-mjpeg.png / PREFIX-mpeg.png once measured
   --onscreen   show the window on the desktop instead of the offscreen platform
 )";
 
@@ -286,6 +288,8 @@ bool RunKind(const std::string& kind, const Options& options)
     m.restarts = panel->CurrentRun() != run0;
     m.cpuNs = cpu1 - cpu0;
     m.wallNs = wall1 - wall0;
+    if (!options.screenshot.empty())
+        host->grab().save(QString::fromStdString(options.screenshot + "-" + kind + ".png"));
     panel->StopPlay();
     const std::vector<kvbench::PaintNote> notes = panel->Notes();
     const int overtaken = panel->Overtaken();
@@ -367,7 +371,7 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    const auto unknown = args.Unknown({"kind", "seconds", "warmup", "fps", "size", "audio", "threads", "keep", "onscreen"});
+    const auto unknown = args.Unknown({"kind", "seconds", "warmup", "fps", "size", "audio", "threads", "keep", "onscreen", "screenshot"});
     if (!unknown.empty()) {
         std::fprintf(stderr, "bench_viewer_e2e: unknown option --%s (see --help)\n", unknown.front().c_str());
         return 2;
@@ -390,6 +394,7 @@ int main(int argc, char** argv)
     options.onscreen = args.Has("onscreen");
     options.keep = args.Has("keep");
     options.threads = args.Has("threads");
+    options.screenshot = args.Text("screenshot", "");
 
     kvbench::PrepareEnvironment(options.onscreen);
     QApplication app(argc, argv);
