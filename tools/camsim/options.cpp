@@ -133,6 +133,13 @@ bool FaultFromParams(const std::map<std::string, std::string>& params, FaultSpec
             }
             continue;
         }
+        if (key == "running_only") {
+            if (!OnOff(value, order.runningOnly)) {
+                error = "running_only must be 0 or 1";
+                return false;
+            }
+            continue;
+        }
         if (!ParseInt(value, number) || number < 0) {
             error = "bad value for " + key;
             return false;
@@ -248,7 +255,9 @@ Faults (control path: GET /camsim/control?fault=KIND&PARAM=VALUE...)
                         answer one page that carries both the 401 and the 403 title
   mot_error             answer "MOT: ERROR" (200) without acting: a refused motion-settings save
                         or release
-  Common parameters: path=PREFIX (only matching request paths), count=N (only the next N).
+  Common parameters: path=PREFIX (only matching request paths), count=N (only the next N),
+  running_only=1 (only responses already under way take it: stall_mid, close_mid, garbage
+  and bad_stream_no break the running stream while a client's reconnection is served normally)
 
 Control path (no credentials needed; never logged)
   GET /camsim/control?...   fault=... as above; or settings: kind, audio, audio_bits, size, fps,

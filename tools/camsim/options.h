@@ -29,6 +29,7 @@ struct FaultSpec {
     bool raw = false;               // garbage without any HTTP status line
     std::string path;               // only requests whose path starts with this
     std::int64_t count = -1;        // only the next N matching requests (-1: all)
+    bool runningOnly = false;       // only responses already under way; new requests are served normally
 
     bool Active() const { return kind != "none"; }
 };
