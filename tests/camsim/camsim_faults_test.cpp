@@ -80,7 +80,7 @@ TEST(CamsimFaults, RunningOnlyFaultBreaksTheRunningStreamAndSparesTheNextOne)
     CamsimProcess cam({"--size", "160x120", "--fps", "20"});
     std::thread order([&cam] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        cam.SetFault("close_mid&after_frames=0&running_only=1&path=/img/");
+        EXPECT_TRUE(cam.SetFault("close_mid&after_frames=0&running_only=1&path=/img/"));
     });
     const auto start = Clock::now();
     const auto cut = cam.ReadStream("/img/mjpeg.cgi", 10000000, 20000);

@@ -588,7 +588,7 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
                 field = static_cast<int>(number);
         };
         if (key == "fault" || key == "after_bytes" || key == "after_frames" || key == "after_packets" || key == "ms" ||
-            key == "bytes" || key == "path" || key == "count" || key == "raw") {
+            key == "bytes" || key == "path" || key == "count" || key == "raw" || key == "running_only") {
             continue;  // fault parameters, handled above
         } else if (key == "kind") {
             ok = value == "mpeg" || value == "jpeg";
