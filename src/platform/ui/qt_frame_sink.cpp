@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -108,9 +109,12 @@ bool ConvertDib(const DibView& dib, QImage& target)
         return false;
     QImage image;
     if (target.width() == layout->width && target.height() == layout->height &&
-        target.format() == QImage::Format_RGB32 && target.isDetached())
-        image = std::move(target);  // nobody else holds it: convert in place
-    else
+        target.format() == QImage::Format_RGB32 && target.isDetached()) {
+        // Nobody else holds it: convert in place. The window thread let go of it with a
+        // releasing decrement after painting from it; the fence orders these writes after.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        image = std::move(target);
+    } else
         image = QImage(layout->width, layout->height, QImage::Format_RGB32);
     if (image.isNull())
         return false;
