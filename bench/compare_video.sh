@@ -1,17 +1,23 @@
 #!/bin/bash
-# Runs our MPEG-4 decode and YUV to RGB benchmarks and the same work done by ffmpeg
-# (`ffmpeg -threads 1 -benchmark`, decoding to null) and libswscale (yuv420p to bgr24, same
-# sizes, through a small program compiled here when the libswscale development files are
-# installed), and prints both figures and the ratio ours / reference (above 1: we are faster).
+# Runs our MPEG-4 decode and YUV to RGB benchmarks and the same work done by the reference
+# libraries, and prints both figures and the ratio ours / reference (above 1: we are faster).
+#
+# MPEG-4: every fixture stream of tests/data/mpeg4, decoded by our decoder and by libavcodec
+# (bench/avcodec_decode.c, compiled here when the libavcodec development files are installed)
+# from the same access units, one thread, decoding only. The two alternate in ROUNDS rounds
+# (default 3) and the table gives the median of each side. YUV to RGB: libswscale's unscaled
+# yuv420p to bgr24 converter at the same sizes.
 #
 # All figures are per CPU second of one thread, so a busy machine disturbs them less.
 #
 # Usage: bench/compare_video.sh [BUILD_DIR]   (a build configured with -DKV_BENCH=ON;
 #        the script builds bench_mpeg4_decode and bench_yuv2rgb in it)
+#        ROUNDS=5 STREAMS="pan_mpq_1024x768 mv4_640x480" bench/compare_video.sh
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
 DATA=$ROOT/tests/data/mpeg4
+ROUNDS=${ROUNDS:-3}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -33,26 +39,49 @@ for b in doc["benchmarks"]:
 PY
 }
 
-"$BUILD/bench/bench_mpeg4_decode" --benchmark_format=json > "$WORK/decode.json" 2> /dev/null
-"$BUILD/bench/bench_yuv2rgb" --benchmark_format=json > "$WORK/yuv.json" 2> /dev/null
-
 ratio() { python3 -c "import sys; a, b = float(sys.argv[1]), float(sys.argv[2]); print('%.2f' % (a / b) if b else '-')" "$1" "$2"; }
+median() { python3 -c "import sys, statistics; v = [float(x) for x in sys.argv[1:] if x != '-']; print('%.1f' % statistics.median(v) if v else '-')" "$@"; }
 
-echo "MPEG-4 decoding, pictures per CPU second, one thread"
-printf '%-16s %12s %12s %8s\n' stream ours ffmpeg ratio
-for size in 320x240 640x480; do
-  ours=$(counter "$WORK/decode.json" fps "Decode$size")
-  ref="-"
-  if command -v ffmpeg > /dev/null; then
-    # 20 passes over the stream so the time is long enough to measure.
-    log=$(ffmpeg -hide_banner -nostdin -threads 1 -benchmark -stream_loop 19 \
-      -i "$DATA/camsim_$size.m4v" -f null - 2>&1)
-    utime=$(echo "$log" | sed -n 's/.*bench: utime=\([0-9.]*\)s.*/\1/p' | tail -1)
-    frames=$(echo "$log" | tr '\r' '\n' | sed -n 's/^frame= *\([0-9]*\).*/\1/p' | tail -1)
-    ref=$(python3 -c "import sys; print('%.1f' % (int(sys.argv[1]) / float(sys.argv[2])))" "$frames" "$utime")
+STREAMS=${STREAMS:-$(grep -v '^#' "$DATA/fixtures.txt" | awk 'NF {print $1}')}
+
+AVDEC=""
+if pkg-config --exists libavcodec libavutil 2>/dev/null; then
+  # shellcheck disable=SC2046
+  if cc -O2 -o "$WORK/avdec" "$ROOT/bench/avcodec_decode.c" $(pkg-config --cflags --libs libavcodec libavutil) 2> /dev/null; then
+    AVDEC="$WORK/avdec"
   fi
-  printf '%-16s %12s %12s %8s\n' "camsim_$size" "$ours" "$ref" "$(ratio "$ours" "$ref")"
+fi
+
+filter="BM_Decode/($(echo $STREAMS | tr ' ' '|'))/"
+declare -A OURS REF
+for round in $(seq "$ROUNDS"); do
+  "$BUILD/bench/bench_mpeg4_decode" --benchmark_format=json --benchmark_filter="$filter" \
+    > "$WORK/decode.json" 2> /dev/null
+  for name in $STREAMS; do
+    OURS[$name]="${OURS[$name]:-} $(counter "$WORK/decode.json" fps "BM_Decode/$name/")"
+    if [ -n "$AVDEC" ]; then
+      REF[$name]="${REF[$name]:-} $("$AVDEC" "$DATA/$name.m4v" 1.0)"
+    fi
+  done
 done
+
+echo "MPEG-4 decoding, pictures per CPU second, one thread, median of $ROUNDS rounds"
+if [ -z "$AVDEC" ]; then
+  echo "(libavcodec development files not installed: no reference figures)"
+fi
+printf '%-22s %10s %10s %8s\n' stream ours libavcodec ratio
+for name in $STREAMS; do
+  # shellcheck disable=SC2086
+  ours=$(median ${OURS[$name]})
+  ref="-"
+  # shellcheck disable=SC2086
+  [ -n "$AVDEC" ] && ref=$(median ${REF[$name]})
+  r="-"
+  [ "$ref" != "-" ] && r=$(ratio "$ours" "$ref")
+  printf '%-22s %10s %10s %8s\n' "$name" "$ours" "$ref" "$r"
+done
+
+"$BUILD/bench/bench_yuv2rgb" --benchmark_format=json > "$WORK/yuv.json" 2> /dev/null
 
 echo
 echo "YUV 4:2:0 to 24-bit BGR, megapixels per CPU second, one thread"

@@ -10,6 +10,7 @@
 #   kv_stream src/stream          workers, chains, log, parsers, HTTP session, players
 #   kv_audio  src/audio, src/platform/sound
 #   kv_display src/display        the picture display workers (Qt-free)
+#   kv_com    src/platform/com    registration, class factories, dispatch (when KV_BUILD_UI)
 #   kvui      Qt layer and both controls (when KV_BUILD_UI)
 #
 # The modules compile everything again with their own profile:
@@ -45,14 +46,16 @@ if(KV_BUILD_UI)
   set(CMAKE_AUTOMOC ON)
   set(CMAKE_AUTORCC ON)
 
+  kv_static_lib(kv_com SOURCES ${KV_COM_SOURCES} LIBS kv_net Qt6::Widgets ${CMAKE_DL_LIBS})
+
   if(KV_UI_SOURCES OR KV_VIEWER_SOURCES OR KV_MOTION_SOURCES)
     add_library(kvui STATIC ${KV_UI_SOURCES} ${KV_VIEWER_SOURCES} ${KV_MOTION_SOURCES}
                 ${KV_VIEWER_RESOURCES} ${KV_MOTION_RESOURCES} ${KV_UI_HEADERS} ${KV_VIEWER_HEADERS} ${KV_MOTION_HEADERS})
-    target_link_libraries(kvui PUBLIC kvcore Qt6::Widgets)
+    target_link_libraries(kvui PUBLIC kvcore kv_com Qt6::Widgets)
   endif()
 
   function(kv_module name profile exports)
-    add_library(${name} SHARED ${ARGN} ${KV_SHARED_SOURCES} ${KV_UI_SOURCES} ${KV_UI_HEADERS}
+    add_library(${name} SHARED ${ARGN} ${KV_SHARED_SOURCES} ${KV_UI_SOURCES} ${KV_UI_HEADERS} ${KV_COM_SOURCES}
                 ${CMAKE_SOURCE_DIR}/src/core/${profile})
     target_include_directories(${name} PRIVATE ${KV_INCLUDE_DIRS})
     target_link_libraries(${name} PRIVATE ${KV_CORE_LIBS} Qt6::Widgets)
@@ -66,7 +69,7 @@ if(KV_BUILD_UI)
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/${exports})
   endfunction()
 
-  kv_module(Kavaro profile_kavaro.cpp kavaro.map ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_HEADERS} ${KV_VIEWER_RESOURCES})
+  kv_module(Kavaro profile_kavaro.cpp kavaro.map ${KV_VIEWER_EXPORTS} ${KV_AUDIO_SOURCES} ${KV_VIEWER_SOURCES} ${KV_VIEWER_HEADERS} ${KV_VIEWER_RESOURCES})
   target_link_libraries(Kavaro PRIVATE PkgConfig::PORTAUDIO)
-  kv_module(Mensilo profile_mensilo.cpp mensilo.map ${KV_MOTION_SOURCES} ${KV_MOTION_HEADERS} ${KV_MOTION_RESOURCES})
+  kv_module(Mensilo profile_mensilo.cpp mensilo.map ${KV_MOTION_EXPORTS} ${KV_MOTION_SOURCES} ${KV_MOTION_HEADERS} ${KV_MOTION_RESOURCES})
 endif()

@@ -31,6 +31,16 @@ kv_glob(KV_AUDIO_SOURCES src/audio src/platform/sound)
 kv_glob(KV_UI_SOURCES src/platform/ui)
 kv_glob(KV_VIEWER_SOURCES src/viewer)
 kv_glob(KV_MOTION_SOURCES src/motion)
+# Each module's exported entry points (files named *_exports.cpp) are compiled into that
+# module alone: the test library holds both controls and must not carry two sets of them.
+set(KV_VIEWER_EXPORTS ${KV_VIEWER_SOURCES})
+list(FILTER KV_VIEWER_EXPORTS INCLUDE REGEX "_exports\\.cpp$")
+list(FILTER KV_VIEWER_SOURCES EXCLUDE REGEX "_exports\\.cpp$")
+set(KV_MOTION_EXPORTS ${KV_MOTION_SOURCES})
+list(FILTER KV_MOTION_EXPORTS INCLUDE REGEX "_exports\\.cpp$")
+list(FILTER KV_MOTION_SOURCES EXCLUDE REGEX "_exports\\.cpp$")
+# Class registration and the entry-point plumbing both modules (and the hosts) use.
+kv_glob(KV_COM_SOURCES src/platform/com)
 file(GLOB_RECURSE KV_VIEWER_RESOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/viewer/*.qrc)
 file(GLOB_RECURSE KV_MOTION_RESOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/motion/*.qrc)
 # Headers are listed so that Qt's meta-object compiler finds the classes declared in them.

@@ -1,13 +1,7 @@
-// Linked into libKavaro.so only: the module's profile, and what the module does when loaded.
+// Linked into libKavaro.so only: the module's profile. The module's start and entry points
+// are in viewer/control/kavaro_exports.cpp.
 #include "core/module_profile.h"
-#include "platform/registry/registry.h"
 
 namespace kv {
 const ModuleProfile& ActiveProfile() { return kKavaroProfile; }
 } // namespace kv
-
-namespace {
-// At module start the current user's per-server connection limits are set to 25, so the
-// stream and the single requests to one camera are never queued behind each other.
-const bool g_connectionLimitsWritten = kv::registry::WriteConnectionLimits();
-} // namespace

@@ -122,4 +122,24 @@ TEST(Modules, EachRunsItsOwnCopyWithItsOwnLimits)
     std::filesystem::remove_all(config);
 }
 
+TEST(Modules, UnloadCompletelyAndLeaveNothingBehind)
+{
+    // Run under AddressSanitizer, the leak check at exit covers every cycle: what a module
+    // made at load is gone with it, and the libraries it brought in that cannot be unloaded
+    // cleanly stay loaded instead of leaving memory behind on every cycle.
+    const auto config = std::filesystem::temp_directory_path() / "kv-module-test-cycles";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        for (const char* path : {KV_KAVARO_MODULE, KV_MENSILO_MODULE}) {
+            { Module module(path); ASSERT_NE(module.handle, nullptr) << dlerror(); }
+            void* again = dlopen(path, RTLD_LAZY | RTLD_NOLOAD);
+            EXPECT_EQ(again, nullptr) << path << " stayed loaded";
+            if (again)
+                dlclose(again);
+        }
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(config);
+}
+
 } // namespace

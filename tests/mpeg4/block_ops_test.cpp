@@ -47,7 +47,7 @@ TEST(BlockOps, FusedTransformMatchesTransformThenStore)
             for (int n = 0; n < 3000; ++n) {
                 // Sparse blocks of small levels (the usual case), dense ones and full-range
                 // hostile ones whose sums wrap and saturate.
-                int32_t block[64] = {};
+                alignas(32) int32_t block[64] = {};
                 const int k = n % 3 == 2 ? 64 : count(rng) / (n % 3 == 0 ? 8 : 1) + 1;
                 for (int i = 0; i < k; ++i)
                     block[pos(rng)] = n % 3 == 2 ? level(rng) : small(rng) * 8;
@@ -62,27 +62,47 @@ TEST(BlockOps, FusedTransformMatchesTransformThenStore)
     }
 }
 
-TEST(BlockOps, FirstCoefficientOnlyMatchesFullTransformForEveryValue)
+TEST(BlockOps, FirstCoefficientShortcutsMatchFullTransformForEveryValue)
 {
-    // The shortcut's rows are not all equal (the odd part's rounding terms reach rows 1, 2,
-    // 5 and 6), so every possible dequantised value is checked, on light and dark pictures.
+    // The shortcuts' rows are not all equal (the odd part's rounding terms reach rows 1, 2,
+    // 5 and 6; a last coefficient reaches every sample), so every possible dequantised first
+    // value is checked, alone and with a last coefficient of 1, on light and dark pictures,
+    // far beyond 12 bits too, where the products wrap.
     for (const Variant& v : kVariants) {
-        const BlockOps ops = SelectBlockOps(v.low);
-        for (int dc = -2048; dc <= 2047; ++dc) {
-            int32_t block[64] = {};
-            block[0] = dc;
-            int32_t out[64];
-            v.idct(block, out);
-            for (uint8_t fill : {uint8_t{0}, uint8_t{3}, uint8_t{128}, uint8_t{254}}) {
-                Picture want, got;
-                std::memset(want.pixels, fill, sizeof want.pixels);
-                std::memset(got.pixels, fill, sizeof got.pixels);
-                AddBlock(out, want.pixels + kStride + 2, kStride);
-                ops.addDc(dc, got.pixels + kStride + 2, kStride);
-                ASSERT_EQ(0, std::memcmp(want.pixels, got.pixels, sizeof want.pixels)) << v.name << " add dc " << dc;
-                PutBlock(out, want.pixels + kStride + 2, kStride);
-                ops.putDc(dc, got.pixels + kStride + 2, kStride);
-                ASSERT_EQ(0, std::memcmp(want.pixels, got.pixels, sizeof want.pixels)) << v.name << " put dc " << dc;
+        for (bool avx2 : {true, false}) {
+            const BlockOps ops = SelectBlockOps(v.low, avx2);
+            struct Shortcut {
+                const char* name;
+                int32_t last;
+                void (*put)(int32_t, uint8_t*, int);
+                void (*add)(int32_t, uint8_t*, int);
+            };
+            const Shortcut shortcuts[] = {{"dc", 0, ops.putDc, ops.addDc}, {"dc+last", 1, ops.putDcLast, ops.addDcLast}};
+            for (const Shortcut& sc : shortcuts) {
+                for (int64_t d = -2048 - 70000; d <= 2047 + 70000; ++d) {
+                    // every value in the 12-bit range, a sparse sample of the rest
+                    const int32_t dc = static_cast<int32_t>(d < -2048 || d > 2047 ? d * 30011 : d);
+                    if ((d < -2048 || d > 2047) && d % 97 != 0)
+                        continue;
+                    alignas(32) int32_t block[64] = {};
+                    block[0] = dc;
+                    block[63] = sc.last;
+                    int32_t out[64];
+                    v.idct(block, out);
+                    for (uint8_t fill : {uint8_t{0}, uint8_t{3}, uint8_t{128}, uint8_t{254}}) {
+                        Picture want, got;
+                        std::memset(want.pixels, fill, sizeof want.pixels);
+                        std::memset(got.pixels, fill, sizeof got.pixels);
+                        AddBlock(out, want.pixels + kStride + 2, kStride);
+                        sc.add(dc, got.pixels + kStride + 2, kStride);
+                        ASSERT_EQ(0, std::memcmp(want.pixels, got.pixels, sizeof want.pixels))
+                            << v.name << " add " << sc.name << " " << dc;
+                        PutBlock(out, want.pixels + kStride + 2, kStride);
+                        sc.put(dc, got.pixels + kStride + 2, kStride);
+                        ASSERT_EQ(0, std::memcmp(want.pixels, got.pixels, sizeof want.pixels))
+                            << v.name << " put " << sc.name << " " << dc;
+                    }
+                }
             }
         }
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <span>
 #include <sstream>
 #include <string>
@@ -27,6 +28,11 @@ struct M4vFixture {
         return static_cast<std::size_t>(width) * height + 2 * static_cast<std::size_t>(width / 2) * (height / 2);
     }
 };
+
+// Test output names a fixture by its name instead of dumping the bytes of the structure.
+inline void PrintTo(const M4vFixture& f, std::ostream* os) {
+    *os << f.name;
+}
 
 inline std::string M4vDataDir() {
     return std::string(KV_TEST_DATA_DIR) + "/mpeg4/";

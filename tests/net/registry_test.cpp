@@ -80,6 +80,27 @@ TEST_F(RegistryTest, DamagedStoreLinesAreIgnored)
     EXPECT_EQ(registry::GetDword(registry::kInternetSettingsKey, "Good"), 10u);
 }
 
+// A hostile store of a hundred thousand keys and values (inside the 4 MiB size limit) once took
+// minutes to load, and a module loads it at every start; it must load in one pass and keep
+// its values.
+TEST_F(RegistryTest, StoreOfManyKeysAndValuesLoadsAndKeepsThem)
+{
+    {
+        std::ofstream out(registry::StorePath());
+        for (int i = 0; i < 80000; ++i)
+            out << "[M\\k" << i << "]\n\"v\"=dword:1\n";
+        out << "[M\\Values]\n";
+        for (int i = 0; i < 50000; ++i)
+            out << "\"v" << i << "\"=dword:" << std::hex << i << std::dec << "\n";
+    }
+    ASSERT_LT(std::filesystem::file_size(registry::StorePath()), 4u << 20);
+    EXPECT_EQ(registry::GetDword("m\\K79999", "V"), 1u);
+    ASSERT_TRUE(registry::WriteConnectionLimits());
+    EXPECT_EQ(registry::GetDword("M\\k0", "v"), 1u);
+    EXPECT_EQ(registry::GetDword("M\\Values", "v49999"), 49999u);
+    EXPECT_EQ(registry::MaxConnectionsPerServer(), 25);
+}
+
 TEST_F(RegistryTest, ConcurrentWritersLoseNothing)
 {
     std::vector<std::thread> writers;

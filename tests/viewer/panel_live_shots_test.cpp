@@ -39,12 +39,6 @@ int DistinctColours(const QImage& image)
 
 class LiveShots : public LivePanel {
 protected:
-    void SetUp() override
-    {
-        ::setenv("KAVARO_AUDIO", "null", 0);
-        LivePanel::SetUp();
-    }
-
     // Shows the view size and waits until the layout and the pictures follow it.
     void ShowViewSize(int index, int width, int height)
     {

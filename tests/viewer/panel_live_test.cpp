@@ -44,12 +44,6 @@ struct DrawnPicture {
 
 class LiveView : public LivePanel {
 protected:
-    void SetUp() override
-    {
-        ::setenv("KAVARO_AUDIO", "null", 0);
-        LivePanel::SetUp();
-    }
-
     // Grabs until no new picture arrived during the grab, so drawn and picture belong together.
     std::optional<DrawnPicture> GrabDrawn(const QRect& area)
     {

@@ -576,27 +576,30 @@ QImage Banner(int width)
     p.fillRect(img.rect(), g);
     p.setPen(QPen(QColor(255, 168, 40), 1));
     p.drawLine(0, 35, width, 35);
-    // the lens mark
+    // The panel puts its speaker button and volume slider over the banner's first 133 pixels,
+    // so the mark and the words start to the right of them.
+    constexpr double kFreeLeft = 140;
     p.setPen(QPen(QColor(255, 180, 60), 2));
     p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(18, 18), 11, 11);
+    p.drawEllipse(QPointF(kFreeLeft + 14, 18), 11, 11);
     p.setBrush(QColor(255, 180, 60));
-    p.drawEllipse(QPointF(18, 18), 4.5, 4.5);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setBold(true);
-    f.setPixelSize(17);
-    f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
-    p.setFont(f);
-    p.setPen(QColor(235, 235, 235));
-    p.drawText(QRectF(36, 0, 120, 36), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("KAVARO"));
+    p.drawEllipse(QPointF(kFreeLeft + 14, 18), 4.5, 4.5);
     if (width >= 330) {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setBold(true);
+        f.setPixelSize(17);
+        f.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+        p.setFont(f);
+        p.setPen(QColor(235, 235, 235));
+        p.drawText(QRectF(kFreeLeft + 32, 0, 120, 36), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("KAVARO"));
+    }
+    if (width >= 650) {
         QFont small(QStringLiteral("DejaVu Sans"));
         small.setPixelSize(12);
         p.setFont(small);
         p.setPen(QColor(170, 170, 170));
-        p.drawText(QRectF(160, 0, width - 170, 36), Qt::AlignVCenter | Qt::AlignLeft,
-                   width >= 650 ? QStringLiteral("live view  \u00b7  pan / tilt  \u00b7  capture  \u00b7  audio")
-                                : QStringLiteral("live view"));
+        p.drawText(QRectF(kFreeLeft + 160, 0, width - kFreeLeft - 170, 36), Qt::AlignVCenter | Qt::AlignLeft,
+                   QStringLiteral("live view  \u00b7  pan / tilt  \u00b7  capture  \u00b7  audio"));
     }
     p.end();
     return img;

@@ -233,7 +233,7 @@ Reproducibility and records
                         the frame's bytes go to the socket and once the socket took them all
   --frame-code on|off   draw each Motion-JPEG frame's number as a row of black and white cells
                         along the picture's bottom-left edge (see frame_code.h; default off)
-  --fault SPEC          start with a fault ordered (same syntax as the control path, e.g.
+  --fault ORDER         start with a fault ordered (same syntax as the control path, e.g.
                         "stall_mid,after_bytes=5000")
 
 Faults (control path: GET /camsim/control?fault=KIND&PARAM=VALUE...)

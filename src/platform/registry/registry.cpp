@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 namespace kv::registry {
 namespace {
@@ -138,10 +139,24 @@ std::optional<NamedValue> ParseValueLine(std::string_view line)
     return nv;
 }
 
+std::string Folded(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
+// Later lines for a key or value already seen update it. Keys and values are found through
+// indexes on their case-folded names, so a file of many keys loads in one pass: the file is
+// outside input, and a module reads it at every start.
 Store Parse(const std::string& content)
 {
     Store store;
-    Key* current = nullptr;
+    std::unordered_map<std::string, std::size_t> keyIndex;
+    std::vector<std::unordered_map<std::string, std::size_t>> valueIndex;  // per key in store
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t current = kNone;
     std::istringstream in(content);
     std::string line;
     while (std::getline(in, line)) {
@@ -151,27 +166,26 @@ Store Parse(const std::string& content)
             continue;
         if (line.front() == '[' && line.back() == ']') {
             auto key = NormalKey(std::string_view(line).substr(1, line.size() - 2));
-            current = nullptr;
+            current = kNone;
             if (!key)
                 continue;
-            auto it = std::find_if(store.begin(), store.end(), [&](const Key& k) { return SameName(k.path, *key); });
-            if (it == store.end()) {
-                store.push_back(Key{*key, {}});
-                current = &store.back();
-            } else {
-                current = &*it;
+            const auto [it, added] = keyIndex.try_emplace(Folded(*key), store.size());
+            if (added) {
+                store.push_back(Key{std::move(*key), {}});
+                valueIndex.emplace_back();
             }
+            current = it->second;
             continue;
         }
-        if (!current)
+        if (current == kNone)
             continue;
         if (auto nv = ParseValueLine(line)) {
-            auto it = std::find_if(current->values.begin(), current->values.end(),
-                                   [&](const NamedValue& v) { return SameName(v.name, nv->name); });
-            if (it == current->values.end())
-                current->values.push_back(std::move(*nv));
+            std::vector<NamedValue>& values = store[current].values;
+            const auto [it, added] = valueIndex[current].try_emplace(Folded(nv->name), values.size());
+            if (added)
+                values.push_back(std::move(*nv));
             else
-                it->value = std::move(nv->value);
+                values[it->second].value = std::move(nv->value);
         }
     }
     return store;

@@ -38,7 +38,7 @@ std::unique_ptr<Decoder> Decoder::Create(const ModuleProfile& profile)
     std::unique_ptr<Decoder> d(new (std::nothrow) Decoder(profile));
     if (!d || !d->AllocateBuffers())
         return nullptr;
-    d->SetGeometry(profile.decoderMaxWidth, profile.decoderMaxHeight);
+    d->Reset();
     return d;
 }
 
@@ -68,6 +68,31 @@ void Decoder::SetGeometry(int width, int height)
     mbRows_ = (height + 15) / 16;
     stride_ = mbCols_ * 16 + 2 * kLumaBorder;
     cstride_ = mbCols_ * 8 + 2 * kChromaBorder;
+}
+
+void Decoder::Reset()
+{
+    width_ = height_ = 0;
+    upscale_ = true;
+    refused_ = false;
+    timeResolution_ = 0;
+    timeBits_ = 1;
+    quantType_ = 0;
+    vopType_ = VopType::I;
+    rounding_ = 0;
+    vopQuant_ = quant_ = fcode_ = 1;
+    nonZero_ = 0;
+    std::memset(block_, 0, sizeof block_);
+    cur_ = 0;
+    if (touched_) {
+        for (auto& picture : planes_)
+            for (auto& plane : picture)
+                std::memset(plane.get(), 0, plane.size);
+        std::memset(mbInfo_.get(), 0, mbInfo_.size * sizeof(MacroblockInfo));
+        std::memset(motion_.get(), 0, motion_.size * sizeof(MotionInfo));
+        touched_ = false;
+    }
+    SetGeometry(profile_.decoderMaxWidth, profile_.decoderMaxHeight);
 }
 
 int Decoder::ReferencePixel(int plane, int x, int y) const
@@ -233,6 +258,7 @@ int Decoder::Decode(DECODER& record, uint8_t* output, const uint8_t* input, int*
 
     // A failed picture leaves the reference as it was; the next picture overwrites every
     // macroblock of the other buffer again.
+    touched_ = true;
     const VopResult result = DecodeVop();
     if (result == VopResult::Failed)
         return finish(false);

@@ -76,6 +76,10 @@ public:
     // One access unit; 0 on success, 1 on failure (see include/mpeg4dec.h).
     int Decode(DECODER& record, uint8_t* output, const uint8_t* input, int* length);
 
+    // Back to the state of a new decoder, pictures included, without allocating: what one
+    // stream leaves behind cannot reach the next.
+    void Reset();
+
     const ModuleProfile& Profile() const { return profile_; }
     int TimeIncrementBits() const { return timeBits_; }
     int QuantType() const { return quantType_; }
@@ -104,11 +108,18 @@ private:
     bool DecodeMacroblockP(int mx, int my);
     bool DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, uint8_t* dst, int stride);
     bool DecodeInterBlock(uint8_t* dst, int stride);
+    enum class Dequant { Levels, Plain, Matrix };
+    template <Dequant D>
     bool DecodeCoefficients(bool intra, const uint8_t* scan, int start, int q);
     bool DecodeVector(MotionVector pred, MotionVector& out);
     MotionVector PredictVector(int mx, int my, int block) const;
     void PredictMacroblock(int mx, int my, bool fourVectors);
-    void Dequantise(bool intra, int q, int dcScaler);
+    void SetInterWeights(int q);
+    void DequantiseIntra(int q, int dcScaler);
+    void MismatchControl(int sum);
+    // The block holds its first coefficient and a last one of 1 and nothing else: what the
+    // mismatch control leaves of a block of the first method that held only its first.
+    bool IsDcAndLastOne() const { return nonZero_ == (1 | uint64_t{1} << 63) && block_[63] == 1; }
     void ClearBlock();
 
     void CopyFromReference(int mx, int my);
@@ -133,6 +144,7 @@ private:
     int width_ = 0, height_ = 0;
     bool upscale_ = true;
     bool refused_ = false; // the last VOL seen was refused: no picture may be decoded
+    bool touched_ = false; // pictures or macroblock records were written since creation or Reset
     int timeResolution_ = 0;
     int timeBits_ = 1;
     int quantType_ = 0;
@@ -153,6 +165,10 @@ private:
     // Block scratch: coefficients in raster order and which of them are non-zero.
     alignas(32) int32_t block_[64] = {};
     uint64_t nonZero_ = 0;
+    int32_t coefSum_ = 0; // sum of the coefficients an inter block of the first method stored
+    // The first method's inter weights W_inter[i] x Q for the quantiser weightsQuant_.
+    int32_t weights_[64] = {};
+    int weightsQuant_ = 0;
 
     // Two pictures, each Y, U, V with borders: one is decoded while the other is the
     // reference; they trade places after every decoded picture.
@@ -178,4 +194,6 @@ namespace kv {
 // A decoder for an explicit module profile (decoder_create uses the active one); nullptr when
 // an allocation fails. Free with decoder_destroy.
 DECODER* CreateDecoder(const ModuleProfile& profile);
+// Returns a record from CreateDecoder to the state it had when created.
+void ResetDecoder(DECODER& record);
 } // namespace kv

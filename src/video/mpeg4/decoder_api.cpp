@@ -23,13 +23,20 @@ DECODER* CreateDecoder(const ModuleProfile& profile)
         delete record;
         return nullptr;
     }
-    record->width = profile.decoderMaxWidth;
-    record->height = profile.decoderMaxHeight;
-    record->upscaleOutput = 1;
-    record->postFilter = 1;
-    record->expectHeaders = 1;
     record->state = state;
+    ResetDecoder(*record);
     return record;
+}
+
+void ResetDecoder(DECODER& record)
+{
+    mpeg4::Decoder& decoder = *record.state->decoder;
+    decoder.Reset();
+    record.width = decoder.Profile().decoderMaxWidth;
+    record.height = decoder.Profile().decoderMaxHeight;
+    record.upscaleOutput = 1;
+    record.postFilter = 1;
+    record.expectHeaders = 1;
 }
 
 } // namespace kv

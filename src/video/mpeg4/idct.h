@@ -20,13 +20,17 @@ void PutBlock(const int32_t block[64], uint8_t* dst, int stride);
 void AddBlock(const int32_t block[64], uint8_t* dst, int stride);
 
 // The transform of a block straight into the picture, written (put) or added (add), with
-// the same results as the transform followed by PutBlock or AddBlock. The dc variants are
-// for blocks whose only non-zero coefficient is the first one (given as dc).
+// the same results as the transform followed by PutBlock or AddBlock. put and add take blocks
+// aligned to 32 bytes. The dc variants are for blocks whose only non-zero coefficient is the
+// first one (given as dc); the dcLast ones for blocks whose only non-zero coefficients are the
+// first (dc) and the last, which is 1.
 struct BlockOps {
     void (*put)(const int32_t in[64], uint8_t* dst, int stride);
     void (*add)(const int32_t in[64], uint8_t* dst, int stride);
     void (*putDc)(int32_t dc, uint8_t* dst, int stride);
     void (*addDc)(int32_t dc, uint8_t* dst, int stride);
+    void (*putDcLast)(int32_t dc, uint8_t* dst, int stride);
+    void (*addDcLast)(int32_t dc, uint8_t* dst, int stride);
 };
 // The fastest set the processor runs, for the 8-bit (low) or 10-bit constants; without
 // allowAvx2 the baseline set.

@@ -3,6 +3,7 @@
 #include "video/mpeg4/decoder.h"
 
 #include "video/mpeg4/motion_comp.h"
+#include "video/mpeg4/round_div.h"
 #include "video/mpeg4/tables.h"
 
 #include <algorithm>
@@ -14,13 +15,16 @@ namespace {
 
 constexpr int kDquant[4] = {-1, -2, 1, 2};
 
-// Integer division rounding to nearest, halves away from zero.
-inline int RoundDiv(int a, int b)
-{
-    return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
-}
-
 inline int Clamp12(int v) { return std::clamp(v, -2048, 2047); }
+
+// Whether any of a stored first row or column of levels is non-zero.
+inline bool HasLevels(const int16_t (&levels)[7])
+{
+    int any = 0;
+    for (int16_t v : levels)
+        any |= v;
+    return any != 0;
+}
 
 inline int Median(int a, int b, int c)
 {
@@ -36,13 +40,19 @@ inline int Median(int a, int b, int c)
 // position start, up to the code marked last. False for an invalid code, input that ran out,
 // or an intra block running past position 63; inter positions past 63 are dropped.
 //
-// With q > 0 (inter blocks with the plain quantiser) the levels are dequantised as they are
-// stored, so no second pass over the block is needed.
+// Inter blocks are dequantised as their levels are stored (Plain: the second method with
+// quantiser q; Matrix: the first method with the weights in weights_), so no second pass over
+// the block is needed; with Matrix the sum of the stored coefficients is left in coefSum_ for
+// the mismatch control. Intra blocks store their levels (Levels), since prediction adds to
+// some of them first.
+template <Decoder::Dequant D>
 bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int q)
 {
     const CoefficientTable& t = intra ? vlc_.intra : vlc_.inter;
     const CoefEntry* lookup = (intra ? vlc_.intraCoef : vlc_.interCoef).data();
+    const CoefEntry* shortLookup = (intra ? vlc_.intraCoefShort : vlc_.interCoefShort).data();
     const int odd = (q & 1) ^ 1;
+    const int32_t* const weights = weights_;
     // A local copy of the reader: the coefficient stores cannot alias it, so its state stays
     // in registers. Written back on every way out.
     BitReader br = br_;
@@ -52,19 +62,33 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
         ~WriteBack() { to = from; }
     } writeBack{br, br_};
     uint64_t nonZero = nonZero_;
+    int32_t sum = 0;
     int32_t* const block = block_;
-    struct WriteBackMask {
+    struct WriteBackState {
         uint64_t& from;
         uint64_t& to;
-        ~WriteBackMask() { to = from; }
-    } writeBackMask{nonZero, nonZero_};
+        int32_t& sumFrom;
+        int32_t& sumTo;
+        ~WriteBackState()
+        {
+            to = from;
+            sumTo = sumFrom;
+        }
+    } writeBackState{nonZero, nonZero_, sum, coefSum_};
+    // The first method: (2 |level| + 1) x W x Q / 16, clamped to -2048 ... 2047.
+    auto matrix = [&](int magnitude2, bool negative, int pos) {
+        const int m = (magnitude2 * weights[pos]) >> 4;
+        return negative ? -std::min(m, 2048) : std::min(m, 2047);
+    };
     int i = start;
     for (;;) {
         // Running out of input is tested where it can matter, not after every code: every
         // way out after the input ran out still fails (the reader never moves back), and the
         // loop cannot spin on the zeros past the end, since each code moves i forward until
         // the test at position 64.
-        const CoefEntry e = lookup[br.Peek(kCoefBits)];
+        CoefEntry e = shortLookup[br.Peek(kCoefShortBits)];
+        if (e.length == kCoefLonger) [[unlikely]]
+            e = lookup[br.Peek(kCoefBits)];
         if (e.length == 0)
             return false;
         br.SkipPeeked(e.length);
@@ -77,16 +101,19 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
                     return false;
                 i = 64;
             } else {
-                if (q > 0) {
+                const int pos = scan[i];
+                if constexpr (D == Dequant::Plain) {
                     // q * (2 |level| + 1) - odd with the level's sign. Only inter blocks get
                     // here; their table levels are at most 12, so q * 25 stays inside 12
                     // bits and needs no clamp.
                     const int sign = e.scaled >> 7; // 0 or -1
                     level = q * e.scaled - ((odd ^ sign) - sign);
+                } else if constexpr (D == Dequant::Matrix) {
+                    level = matrix(std::abs(static_cast<int>(e.scaled)), e.scaled < 0, pos);
+                    sum += level;
                 } else {
                     level = e.level;
                 }
-                const int pos = scan[i];
                 block[pos] = level;
                 nonZero |= uint64_t{1} << pos;
                 ++i;
@@ -125,9 +152,15 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
             i = 64;
         } else {
             const int pos = scan[i];
-            if (q > 0 && level != 0) {
-                const int magnitude = q * (2 * std::abs(level) + 1) - odd;
-                level = Clamp12(level > 0 ? magnitude : -magnitude);
+            if constexpr (D == Dequant::Plain) {
+                if (level != 0) {
+                    const int magnitude = q * (2 * std::abs(level) + 1) - odd;
+                    level = Clamp12(level > 0 ? magnitude : -magnitude);
+                }
+            } else if constexpr (D == Dequant::Matrix) {
+                if (level != 0)
+                    level = matrix(2 * std::abs(level) + 1, level < 0, pos);
+                sum += level;
             }
             block[pos] = level;
             nonZero |= uint64_t{1} << pos;
@@ -138,20 +171,27 @@ bool Decoder::DecodeCoefficients(bool intra, const uint8_t* scan, int start, int
     }
 }
 
-// Inverse quantisation of block_ in place (positions listed in nonZero_). For intra blocks
-// coefficient 0 already holds the DC level and is scaled by the DC scaler.
-void Decoder::Dequantise(bool intra, int q, int dcScaler)
+// The inter weights of the first method for quantiser q: W_inter[i] x q.
+void Decoder::SetInterWeights(int q)
 {
-    uint64_t bits = nonZero_;
+    if (weightsQuant_ == q)
+        return;
+    for (int i = 0; i < 64; ++i)
+        weights_[i] = kDefaultInterMatrix[i] * q;
+    weightsQuant_ = q;
+}
+
+// Inverse quantisation of an intra block_ in place (positions listed in nonZero_):
+// coefficient 0 holds the DC level and is scaled by the DC scaler, the others follow the
+// VOL's method. The first method ends with the mismatch control.
+void Decoder::DequantiseIntra(int q, int dcScaler)
+{
+    const uint64_t bits = nonZero_ & ~uint64_t{1};
+    block_[0] = Clamp12(block_[0] * dcScaler);
     if (quantType_ == 0) {
         const int odd = (q & 1) ^ 1;
-        if (intra && (bits & 1)) {
-            block_[0] = Clamp12(block_[0] * dcScaler);
-            bits &= ~uint64_t{1};
-        }
-        while (bits) {
-            const int pos = __builtin_ctzll(bits);
-            bits &= bits - 1;
+        for (uint64_t b = bits; b; b &= b - 1) {
+            const int pos = __builtin_ctzll(b);
             const int level = block_[pos];
             if (level == 0)
                 continue;
@@ -160,41 +200,42 @@ void Decoder::Dequantise(bool intra, int q, int dcScaler)
         }
         return;
     }
-    const uint8_t* matrix = intra ? kDefaultIntraMatrix : kDefaultInterMatrix;
-    int sum = 0;
-    while (bits) {
-        const int pos = __builtin_ctzll(bits);
-        bits &= bits - 1;
+    int sum = block_[0];
+    for (uint64_t b = bits; b; b &= b - 1) {
+        const int pos = __builtin_ctzll(b);
         const int level = block_[pos];
-        int c;
-        if (intra && pos == 0)
-            c = Clamp12(level * dcScaler);
-        else if (intra)
-            c = Clamp12(level * matrix[pos] * q / 8);
-        else if (level == 0)
-            c = 0;
-        else {
-            const int magnitude = (2 * std::abs(level) + 1) * matrix[pos] * q / 16;
-            c = Clamp12(level > 0 ? magnitude : -magnitude);
-        }
+        // level x W x Q / 8, rounded towards zero like the division it is
+        const int m = (std::abs(level) * kDefaultIntraMatrix[pos] * q) >> 3;
+        const int c = level < 0 ? -std::min(m, 2048) : std::min(m, 2047);
         block_[pos] = c;
         sum += c;
     }
-    if ((sum & 1) == 0) { // mismatch control
+    MismatchControl(sum);
+}
+
+// When the coefficients add up to an even number, the last one's lowest bit flips.
+void Decoder::MismatchControl(int sum)
+{
+    if ((sum & 1) == 0) {
         block_[63] ^= 1;
         nonZero_ |= uint64_t{1} << 63;
     }
 }
 
-// Zeroes the coefficients the last block set, ready for the next one.
+// Zeroes the coefficients the last block set, ready for the next one: the single ones when
+// they all lie in the first row, else the rows holding any.
 void Decoder::ClearBlock()
 {
-    if (nonZero_ >> 8)
-        std::memset(block_, 0, sizeof block_); // a few wide stores beat many single ones
-    else
-        for (uint64_t bits = nonZero_; bits; bits &= bits - 1)
-            block_[__builtin_ctzll(bits)] = 0;
+    const uint64_t bits = nonZero_;
     nonZero_ = 0;
+    if ((bits >> 8) == 0) {
+        for (uint64_t b = bits; b; b &= b - 1)
+            block_[__builtin_ctzll(b)] = 0;
+        return;
+    }
+    for (int r = 0; r < 8; ++r)
+        if ((bits >> (8 * r)) & 0xFF)
+            std::memset(block_ + 8 * r, 0, 8 * sizeof(int32_t));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -244,15 +285,33 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
             br_.Skip(1); // marker
     }
 
+    BlockPrediction& keep = self.block[b];
+    const int pdc = p ? p->dc : 1024;
+    if (!coded && !(acPred && p && HasLevels(fromAbove ? p->row : p->col))) {
+        // Only the first coefficient is non-zero (the common case): no coefficient block to
+        // fill, transform or clear.
+        const int level = Clamp12(diff + RoundDiv(pdc, scaler));
+        keep.dc = level * scaler;
+        std::memset(keep.row, 0, sizeof keep.row);
+        std::memset(keep.col, 0, sizeof keep.col);
+        const int dc = Clamp12(level * scaler);
+        // The first method's mismatch control sets the last coefficient to 1 when dc is even.
+        if (quantType_ != 0 && (dc & 1) == 0)
+            ops_.putDcLast(dc, dst, stride);
+        else
+            ops_.putDc(dc, dst, stride);
+        return true;
+    }
+
     nonZero_ = 1; // the DC position is always processed
     if (coded) {
         const uint8_t* scan = !acPred ? kZigzagScan : fromAbove ? kAlternateHorizontalScan : kAlternateVerticalScan;
-        if (!DecodeCoefficients(true, scan, 1, 0))
+        if (!DecodeCoefficients<Dequant::Levels>(true, scan, 1, 0))
             return false;
     }
 
     // Prediction of DC and, with ac_pred_flag, of the first row or column.
-    block_[0] = Clamp12(diff + RoundDiv(p ? p->dc : 1024, scaler));
+    block_[0] = Clamp12(diff + RoundDiv(pdc, scaler));
     if (acPred && p) {
         const int pq = pm->quant;
         for (int k = 0; k < 7; ++k) {
@@ -265,19 +324,17 @@ bool Decoder::DecodeIntraBlock(int mx, int my, int b, bool coded, bool acPred, u
             nonZero_ |= uint64_t{1} << pos;
         }
     }
-    BlockPrediction& keep = self.block[b];
     keep.dc = block_[0] * scaler;
     for (int k = 0; k < 7; ++k) {
         keep.row[k] = static_cast<int16_t>(block_[k + 1]);
         keep.col[k] = static_cast<int16_t>(block_[(k + 1) * 8]);
     }
 
-    if (nonZero_ == 1 && quantType_ == 0) // DC only, no mismatch control: scale it here
-        block_[0] = Clamp12(block_[0] * scaler);
-    else
-        Dequantise(true, q, scaler);
+    DequantiseIntra(q, scaler);
     if (nonZero_ == 1)
         ops_.putDc(block_[0], dst, stride);
+    else if (IsDcAndLastOne())
+        ops_.putDcLast(block_[0], dst, stride);
     else
         ops_.put(block_, dst, stride);
     ClearBlock();
@@ -307,16 +364,19 @@ bool Decoder::DecodeInterBlock(uint8_t* dst, int stride)
 {
     nonZero_ = 0;
     if (quantType_ == 0) {
-        if (!DecodeCoefficients(false, kZigzagScan, 0, quant_))
+        if (!DecodeCoefficients<Dequant::Plain>(false, kZigzagScan, 0, quant_))
             return false;
     } else {
-        if (!DecodeCoefficients(false, kZigzagScan, 0, 0))
+        SetInterWeights(quant_);
+        if (!DecodeCoefficients<Dequant::Matrix>(false, kZigzagScan, 0, quant_))
             return false;
-        Dequantise(false, quant_, 0);
+        MismatchControl(coefSum_);
     }
     // An empty block (every code ran past the end) transforms to zero: nothing to add.
     if (nonZero_ == 1)
         ops_.addDc(block_[0], dst, stride);
+    else if (IsDcAndLastOne())
+        ops_.addDcLast(block_[0], dst, stride);
     else if (nonZero_ != 0)
         ops_.add(block_, dst, stride);
     ClearBlock();

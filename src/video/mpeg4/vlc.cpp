@@ -74,6 +74,28 @@ std::vector<CoefEntry> MakeCoefLookup(const VlcTable& tcoef, const CoefficientTa
     return lookup;
 }
 
+// The first kCoefShortBits bits of the full table: an entry stands for itself when every
+// code it begins is that one code, else it sends the reader to the full table.
+std::vector<CoefEntry> MakeShortCoefLookup(const std::vector<CoefEntry>& full)
+{
+    constexpr int shift = kCoefBits - kCoefShortBits;
+    std::vector<CoefEntry> lookup(size_t{1} << kCoefShortBits, CoefEntry{});
+    for (size_t i = 0; i < lookup.size(); ++i) {
+        const CoefEntry& first = full[i << shift];
+        bool same = true;
+        for (size_t k = 1; k < (size_t{1} << shift) && same; ++k) {
+            const CoefEntry& e = full[(i << shift) | k];
+            same = e.level == first.level && e.scaled == first.scaled && e.runLast == first.runLast &&
+                   e.length == first.length;
+        }
+        if (same && first.length <= kCoefShortBits)
+            lookup[i] = first;
+        else
+            lookup[i].length = kCoefLonger;
+    }
+    return lookup;
+}
+
 } // namespace
 
 VlcTable::VlcTable(const VlcCode* codes, int count)
@@ -130,6 +152,8 @@ const VlcTables& Tables()
         t.inter = MakeCoefficientTable(false);
         t.intraCoef = MakeCoefLookup(t.tcoef, t.intra);
         t.interCoef = MakeCoefLookup(t.tcoef, t.inter);
+        t.intraCoefShort = MakeShortCoefLookup(t.intraCoef);
+        t.interCoefShort = MakeShortCoefLookup(t.interCoef);
         return t;
     }();
     return tables;

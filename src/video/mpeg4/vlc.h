@@ -66,6 +66,11 @@ struct CoefEntry {
     uint8_t length;  // code and sign bit
 };
 inline constexpr int kCoefBits = 13;
+// The same codes through a table indexed by the next kCoefShortBits bits only, small enough to
+// stay in the first-level cache: entries of longer codes (and of prefixes that begin both
+// valid and invalid codes) hold length kCoefLonger and are looked up again in the full table.
+inline constexpr int kCoefShortBits = 10;
+inline constexpr uint8_t kCoefLonger = 0xFF;
 
 struct VlcTables {
     VlcTable mcbpcIntra;
@@ -79,6 +84,8 @@ struct VlcTables {
     CoefficientTable inter;
     std::vector<CoefEntry> intraCoef; // 2^kCoefBits entries
     std::vector<CoefEntry> interCoef;
+    std::vector<CoefEntry> intraCoefShort; // 2^kCoefShortBits entries
+    std::vector<CoefEntry> interCoefShort;
 };
 
 // Built once on first use; shared read-only by every decoder.

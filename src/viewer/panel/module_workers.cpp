@@ -9,12 +9,14 @@
 #include "stream/mjpeg_player.h"
 #include "stream/players.h"
 #include "viewer/panel/display_worker_view.h"
+#include "viewer/panel/panel_message_relay.h"
 #include "viewer/panel/viewer_panel.h"
 
 namespace kv::viewer {
 
 PanelWorkers ModulePanelWorkers()
 {
+    PanelMessageRelay();  // made first, so it outlives the workers made below
     // The views only forward to the module's display workers, so one of each serves every panel.
     static CDisplayWorkerView mjpegDisplay(kv::ModuleMJpegDisplay());
     static CDisplayWorkerView mpeg4Display(kv::ModuleMpeg4Display());

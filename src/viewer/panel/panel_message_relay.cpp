@@ -31,9 +31,11 @@ QObject* CPanelMessageRelay::Receiver() const
 
 CPanelMessageRelay& PanelMessageRelay()
 {
-    // Never destroyed: module-wide workers may still post while the module's statics go.
-    static CPanelMessageRelay* const relay = new CPanelMessageRelay;
-    return *relay;
+    // An ordinary static, freed when the module unloads. The module unloads only once no
+    // control lives, and a control stops its workers when it goes, so no worker posts then;
+    // ModulePanelWorkers() makes the relay before the workers, so it is also freed after them.
+    static CPanelMessageRelay relay;
+    return relay;
 }
 
 } // namespace kv::viewer
