@@ -13,6 +13,7 @@
 //    frame code camsim draws into Motion-JPEG pictures, a pixel signature of the MPEG-4 clip
 //    pictures). The difference, per picture, is the time from leaving camsim to painted.
 #include <QApplication>
+#include <QPainter>
 
 #include <cstdio>
 #include <fstream>
@@ -23,11 +24,13 @@
 #include "bench_host.h"
 #include "camsim_process.h"
 #include "core/module_profile.h"
+#include "display/packed_dib.h"
 #include "frame_code.h"
 #include "measured_panel.h"
 #include "mpeg4dec.h"
 #include "process_stats.h"
 #include "recorded_streams.h"
+#include "platform/ui/qt_frame_sink.h"
 #include "video/mpeg4/decoder.h"
 #include "ximage.h"
 #include "yuv2rgb.h"
@@ -91,23 +94,61 @@ using PictureKey = std::uint64_t;
 struct DecodeCost {
     int pictures = 0;
     std::int64_t cpuNs = 0;
+    // Showing the same pictures with nothing around it: the frame sink's conversion to 32-bit
+    // and one blit into a window-sized image, the two passes over the pixels every painted
+    // picture costs whatever the viewer does.
+    std::int64_t showNs = 0;
     // MPEG-4: the signature of each decoded picture, by (request, frame number).
     std::map<std::pair<std::int64_t, std::int64_t>, PictureKey> signatures;
 };
 
 std::int64_t RequestOf(const std::filesystem::path& body) { return std::atoll(body.filename().string().c_str()); }
 
+// The frame sink's work for one picture and the window's blit of it, timed on this thread.
+class CShowCost {
+public:
+    CShowCost() : m_window(kv::viewer::CViewerPanel::kWidth, kv::viewer::CViewerPanel::kHeight, QImage::Format_RGB32) {}
+
+    std::int64_t Show(const kv::DibView& dib)
+    {
+        const std::int64_t start = kvbench::ThreadCpuNs();
+        if (kv::ui::ConvertDib(dib, m_picture)) {
+            QPainter painter(&m_window);
+            painter.drawImage(QPoint(kv::kKavaroProfile.displayX, kv::kKavaroProfile.displayY), m_picture);
+        }
+        return kvbench::ThreadCpuNs() - start;
+    }
+
+private:
+    QImage m_window;   // stands for the window's backing store
+    QImage m_picture;  // reused, as the sink converts into its spare picture
+};
+
+kv::DibView DibOf(const CxImage& image)
+{
+    const auto* block = static_cast<const std::uint8_t*>(image.GetDIB());
+    const std::size_t headerBytes = 40 + image.PaletteSize();
+    if (!block || image.TotalSize() < headerBytes)
+        return {};
+    return {{block, headerBytes}, {block + headerBytes, image.TotalSize() - headerBytes}};
+}
+
 // CMJpegDisplay's work per picture: decode into the reused image, free its pixels.
 DecodeCost MotionJpegDecodeCost(const std::filesystem::path& folder)
 {
     DecodeCost cost;
     CxImage image;
+    CShowCost show;
     for (const auto& body : kvbench::RecordedBodies(folder, "mjpeg")) {
         kvbench::ForEachMjpegFrame(body, [&](std::vector<std::uint8_t>& jpeg) {
             const std::int64_t start = kvbench::ThreadCpuNs();
             const bool decoded = image.Decode(jpeg.data(), static_cast<std::uint32_t>(jpeg.size()), CXIMAGE_FORMAT_JPG);
-            image.Free();
             cost.cpuNs += kvbench::ThreadCpuNs() - start;
+            if (decoded)
+                cost.showNs += show.Show(DibOf(image));
+            const std::int64_t freeing = kvbench::ThreadCpuNs();
+            image.Free();
+            cost.cpuNs += kvbench::ThreadCpuNs() - freeing;
             cost.pictures += decoded;
         });
     }
@@ -133,6 +174,7 @@ std::uint32_t BgrPixel(const void* picture, int x, int y)
 DecodeCost Mpeg4DecodeCost(const std::filesystem::path& folder)
 {
     DecodeCost cost;
+    CShowCost show;
     init_YUV2RGB_tab();
     for (const auto& body : kvbench::RecordedBodies(folder, "asf")) {
         DECODER* decoder = kv::CreateDecoder(kv::kKavaroProfile);
@@ -165,6 +207,10 @@ DecodeCost Mpeg4DecodeCost(const std::filesystem::path& folder)
             }
             cost.cpuNs += kvbench::ThreadCpuNs() - start;
             if (!failed) {
+                std::array<std::uint8_t, 40> header{};
+                kv::WriteInfoHeader24(header.data(), width, height);  // 640-wide rows need no padding
+                if (kv::RowBytes24(width) == static_cast<std::size_t>(width) * 3)
+                    cost.showNs += show.Show({header, std::span<const std::uint8_t>(rgb.data(), static_cast<std::size_t>(width) * height * 3)});
                 ++cost.pictures;
                 const BgrPicture picture{rgb.data(), width, height, static_cast<std::size_t>(width) * 3};
                 cost.signatures[{request, frame}] = kvbench::SignatureOf(width, height, &picture, BgrPixel);
@@ -328,6 +374,7 @@ bool RunKind(const std::string& kind, const Options& options)
     const double interval = 1000.0 / options.fps;
     const double cpuPerPicture = m.decoded ? double(m.cpuNs) / 1e6 / m.decoded : 0;
     const double decodePerPicture = cost.pictures ? double(cost.cpuNs) / 1e6 / cost.pictures : 0;
+    const double showPerPicture = cost.pictures ? double(cost.showNs) / 1e6 / cost.pictures : 0;
     const kvbench::Spread first = kvbench::SpreadOf(latency.fromFirstByteMs);
     const kvbench::Spread last = kvbench::SpreadOf(latency.fromLastByteMs);
     std::printf("%s %s at %d fps%s, %.1f s measured (%s Qt, load average %.2f)\n", mpeg ? "MPEG-4" : "Motion-JPEG",
@@ -343,6 +390,10 @@ bool RunKind(const std::string& kind, const Options& options)
                 mpeg ? "decoder_decode + ConvertYUVtoRGB" : "CxImage JPEG decode", cost.pictures);
     std::printf("  ratio                    %7.2fx     (goal at most 1.10x)\n",
                 decodePerPicture > 0 ? cpuPerPicture / decodePerPicture : 0.0);
+    std::printf("  show alone per picture   %7.3f ms  (conversion to 32-bit and one blit into a window-sized image)\n",
+                showPerPicture);
+    std::printf("  viewer / (decode + show) %7.2fx     (what receiving, parsing, logging and the threads add)\n",
+                decodePerPicture + showPerPicture > 0 ? cpuPerPicture / (decodePerPicture + showPerPicture) : 0.0);
     std::printf("  sent -> painted          median %.1f ms, 99th percentile %.1f ms, max %.1f ms from the first byte;\n"
                 "                           median %.1f ms, 99th percentile %.1f ms from the last byte "
                 "(goal 99th at most %.1f ms)\n",
