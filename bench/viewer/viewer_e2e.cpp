@@ -16,8 +16,10 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -43,6 +45,7 @@ struct Options {
     std::vector<std::string> kinds;
     int seconds = 20;
     int warmup = 3;
+    int pacedSeconds = 5;  // of the recording decoded again at the stream's pace
     int fps = 30;
     std::string size = "640x480";
     std::string audio = "off";
@@ -56,7 +59,7 @@ const char* const kUsage = R"(bench_viewer_e2e: the viewer from camsim on loopba
 
 Usage: bench_viewer_e2e [--kind mjpeg|mpeg|both] [--seconds N] [--warmup N] [--fps N]
                         [--size 640x480|320x240] [--audio on|off] [--threads] [--keep]
-                        [--screenshot PREFIX] [--onscreen]
+                        [--paced-seconds N] [--screenshot PREFIX] [--onscreen]
 
   --kind       stream to measure (default both: Motion-JPEG, then MPEG-4)
   --seconds    measured time per stream (default 20)
@@ -65,6 +68,8 @@ Usage: bench_viewer_e2e [--kind mjpeg|mpeg|both] [--seconds N] [--warmup N] [--f
   --size       picture size (default 640x480)
   --audio      G.726 audio in the stream, played on the null device (default off)
   --threads    also list the CPU time of each thread over the measured seconds
+  --paced-seconds  also decode this many seconds of the recording at the stream's pace,
+               one picture per frame interval, as the viewer meets them (default 5; 0: not)
   --keep       keep the work folder (recordings, send log, the viewer's log)
   --screenshot save the window as PREFIX-mjpeg.png / PREFIX-mpeg.png once measured
   --onscreen   show the window on the desktop instead of the offscreen platform
@@ -102,6 +107,40 @@ struct DecodeCost {
     std::map<std::pair<std::int64_t, std::int64_t>, PictureKey> signatures;
 };
 
+// How the decode-alone pass takes the recorded pictures: back to back (interval 0), or one
+// every interval, as they come from the camera, so that the decoder's data has gone cold
+// between two pictures as it has in the viewer. At most limit pictures are timed.
+struct Pace {
+    std::int64_t intervalNs = 0;
+    int limit = std::numeric_limits<int>::max();
+};
+
+class CPacer {
+public:
+    explicit CPacer(const Pace& pace) : m_pace(pace) {}
+
+    // Waits for the next picture's turn; false once the limit is reached.
+    bool Next()
+    {
+        if (m_count++ >= m_pace.limit)
+            return false;
+        if (m_pace.intervalNs <= 0)
+            return true;
+        const std::int64_t now = kvbench::MonotonicNs();
+        m_due = m_count == 1 ? now : m_due + m_pace.intervalNs;
+        if (m_due > now) {
+            const timespec wait{static_cast<time_t>((m_due - now) / 1000000000), static_cast<long>((m_due - now) % 1000000000)};
+            nanosleep(&wait, nullptr);
+        }
+        return true;
+    }
+
+private:
+    const Pace m_pace;
+    int m_count = 0;
+    std::int64_t m_due = 0;
+};
+
 std::int64_t RequestOf(const std::filesystem::path& body) { return std::atoll(body.filename().string().c_str()); }
 
 // The frame sink's work for one picture and the window's blit of it, timed on this thread.
@@ -134,13 +173,16 @@ kv::DibView DibOf(const CxImage& image)
 }
 
 // CMJpegDisplay's work per picture: decode into the reused image, free its pixels.
-DecodeCost MotionJpegDecodeCost(const std::filesystem::path& folder)
+DecodeCost MotionJpegDecodeCost(const std::filesystem::path& folder, const Pace& pace)
 {
     DecodeCost cost;
     CxImage image;
     CShowCost show;
+    CPacer pacer(pace);
     for (const auto& body : kvbench::RecordedBodies(folder, "mjpeg")) {
         kvbench::ForEachMjpegFrame(body, [&](std::vector<std::uint8_t>& jpeg) {
+            if (!pacer.Next())
+                return;
             const std::int64_t start = kvbench::ThreadCpuNs();
             const bool decoded = image.Decode(jpeg.data(), static_cast<std::uint32_t>(jpeg.size()), CXIMAGE_FORMAT_JPG);
             cost.cpuNs += kvbench::ThreadCpuNs() - start;
@@ -171,10 +213,11 @@ std::uint32_t BgrPixel(const void* picture, int x, int y)
 
 // CMpeg4Display's work per picture: decode (configuration in front until a picture decodes),
 // post-filter off after each call, convert to RGB. Signatures are taken outside the timing.
-DecodeCost Mpeg4DecodeCost(const std::filesystem::path& folder)
+DecodeCost Mpeg4DecodeCost(const std::filesystem::path& folder, const Pace& pace)
 {
     DecodeCost cost;
     CShowCost show;
+    CPacer pacer(pace);
     init_YUV2RGB_tab();
     for (const auto& body : kvbench::RecordedBodies(folder, "asf")) {
         DECODER* decoder = kv::CreateDecoder(kv::kKavaroProfile);
@@ -187,6 +230,8 @@ DecodeCost Mpeg4DecodeCost(const std::filesystem::path& folder)
         std::int64_t frame = 0;
         const std::int64_t request = RequestOf(body);
         kvbench::ForEachAsfFrame(body, [&](std::span<const std::uint8_t> config, std::vector<std::uint8_t>& data) {
+            if (!pacer.Next())
+                return;  // pictures after the limit depend on those before: none is decoded
             const std::int64_t start = kvbench::ThreadCpuNs();
             const std::vector<std::uint8_t>* in = &data;
             if (configPending) {
@@ -347,9 +392,13 @@ bool RunKind(const std::string& kind, const Options& options)
         m.sent += frame.firstByteNs >= wall0 && frame.firstByteNs < wall1;
 
     DecodeCost cost;
+    DecodeCost paced;
+    const Pace atStreamPace{1000000000ll / options.fps, options.fps * options.pacedSeconds};
     Latency latency;
     if (mpeg) {
-        cost = Mpeg4DecodeCost(folder);
+        cost = Mpeg4DecodeCost(folder, Pace{});
+        if (options.pacedSeconds > 0)
+            paced = Mpeg4DecodeCost(folder, atStreamPace);
         latency = MatchPaints(notes, sent, [](const kvbench::PaintNote& n) { return std::optional<PictureKey>(n.signature); },
                               [&](const SentFrame& f) -> std::optional<PictureKey> {
                                   const auto it = cost.signatures.find({f.request, f.frame});
@@ -358,7 +407,9 @@ bool RunKind(const std::string& kind, const Options& options)
                                   return it->second;
                               });
     } else {
-        cost = MotionJpegDecodeCost(folder);
+        cost = MotionJpegDecodeCost(folder, Pace{});
+        if (options.pacedSeconds > 0)
+            paced = MotionJpegDecodeCost(folder, atStreamPace);
         latency = MatchPaints(notes, sent,
                               [](const kvbench::PaintNote& n) -> std::optional<PictureKey> {
                                   if (!n.frameCode)
@@ -373,8 +424,12 @@ bool RunKind(const std::string& kind, const Options& options)
 
     const double interval = 1000.0 / options.fps;
     const double cpuPerPicture = m.decoded ? double(m.cpuNs) / 1e6 / m.decoded : 0;
-    const double decodePerPicture = cost.pictures ? double(cost.cpuNs) / 1e6 / cost.pictures : 0;
-    const double showPerPicture = cost.pictures ? double(cost.showNs) / 1e6 / cost.pictures : 0;
+    auto perPicture = [](std::int64_t ns, int pictures) { return pictures ? double(ns) / 1e6 / pictures : 0.0; };
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    const double decodePerPicture = perPicture(cost.cpuNs, cost.pictures);
+    const double showPerPicture = perPicture(cost.showNs, cost.pictures);
+    const double pacedDecode = perPicture(paced.cpuNs, paced.pictures);
+    const double pacedShow = perPicture(paced.showNs, paced.pictures);
     const kvbench::Spread first = kvbench::SpreadOf(latency.fromFirstByteMs);
     const kvbench::Spread last = kvbench::SpreadOf(latency.fromLastByteMs);
     std::printf("%s %s at %d fps%s, %.1f s measured (%s Qt, load average %.2f)\n", mpeg ? "MPEG-4" : "Motion-JPEG",
@@ -386,14 +441,16 @@ bool RunKind(const std::string& kind, const Options& options)
                 m.restarts);
     std::printf("  viewer CPU per picture   %7.3f ms  (user+system %.0f ms of the process)\n", cpuPerPicture,
                 double(m.cpuNs) / 1e6);
-    std::printf("  decode alone per picture %7.3f ms  (%s, %d pictures of the recording)\n", decodePerPicture,
-                mpeg ? "decoder_decode + ConvertYUVtoRGB" : "CxImage JPEG decode", cost.pictures);
-    std::printf("  ratio                    %7.2fx     (goal at most 1.10x)\n",
-                decodePerPicture > 0 ? cpuPerPicture / decodePerPicture : 0.0);
-    std::printf("  show alone per picture   %7.3f ms  (conversion to 32-bit and one blit into a window-sized image)\n",
-                showPerPicture);
-    std::printf("  viewer / (decode + show) %7.2fx     (what receiving, parsing, logging and the threads add)\n",
-                decodePerPicture + showPerPicture > 0 ? cpuPerPicture / (decodePerPicture + showPerPicture) : 0.0);
+    std::printf("  the recorded pictures again, in this thread: back to back | one every %.1f ms\n", interval);
+    std::printf("  decode alone per picture %7.3f ms  | %7.3f ms   (%s; %d | %d pictures)\n", decodePerPicture,
+                pacedDecode, mpeg ? "decoder_decode + ConvertYUVtoRGB" : "CxImage JPEG decode", cost.pictures,
+                paced.pictures);
+    std::printf("  ratio viewer / decode    %7.2fx     | %7.2fx      (goal at most 1.10x)\n",
+                ratio(cpuPerPicture, decodePerPicture), ratio(cpuPerPicture, pacedDecode));
+    std::printf("  show alone per picture   %7.3f ms  | %7.3f ms   (conversion to 32-bit, one blit into a window-sized image)\n",
+                showPerPicture, pacedShow);
+    std::printf("  viewer / (decode + show) %7.2fx     | %7.2fx      (what receiving, parsing, logging, threads add)\n",
+                ratio(cpuPerPicture, decodePerPicture + showPerPicture), ratio(cpuPerPicture, pacedDecode + pacedShow));
     std::printf("  sent -> painted          median %.1f ms, 99th percentile %.1f ms, max %.1f ms from the first byte;\n"
                 "                           median %.1f ms, 99th percentile %.1f ms from the last byte "
                 "(goal 99th at most %.1f ms)\n",
@@ -422,7 +479,8 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    const auto unknown = args.Unknown({"kind", "seconds", "warmup", "fps", "size", "audio", "threads", "keep", "onscreen", "screenshot"});
+    const auto unknown = args.Unknown({"kind", "seconds", "warmup", "fps", "size", "audio", "threads", "keep", "onscreen", "screenshot",
+                                        "paced-seconds"});
     if (!unknown.empty()) {
         std::fprintf(stderr, "bench_viewer_e2e: unknown option --%s (see --help)\n", unknown.front().c_str());
         return 2;
@@ -439,6 +497,7 @@ int main(int argc, char** argv)
     }
     options.seconds = std::max(1, static_cast<int>(args.Number("seconds", options.seconds)));
     options.warmup = std::max(0, static_cast<int>(args.Number("warmup", options.warmup)));
+    options.pacedSeconds = std::max(0, static_cast<int>(args.Number("paced-seconds", options.pacedSeconds)));
     options.fps = std::clamp(static_cast<int>(args.Number("fps", options.fps)), 1, 120);
     options.size = args.Text("size", options.size);
     options.audio = args.Text("audio", options.audio);
