@@ -9,7 +9,6 @@
 #include <chrono>
 #include <limits>
 #include <new>
-#include <thread>
 
 namespace kv {
 namespace {
@@ -152,9 +151,17 @@ int CDisplayWorker::ResultOfCurrentException()
     }
 }
 
-void CDisplayWorker::PollPause()
+bool CDisplayWorker::RequestStop(int timeoutMs)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_stopRequested = true;
+    m_chain.Wake();  // a worker waiting for a frame looks at the flag now
+    return CWorkerThread::RequestStop(timeoutMs);
+}
+
+void CDisplayWorker::WaitForFrame()
+{
+    constexpr std::chrono::milliseconds kLongestWait{20};
+    m_chain.WaitForRecord(kLongestWait, m_stopRequested);
 }
 
 } // namespace kv

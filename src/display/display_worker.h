@@ -68,7 +68,7 @@ public:
 
     // IDisplayConsumer: the stream player opens, starts and stops the worker.
     bool Start() override { return CWorkerThread::Start(); }
-    bool RequestStop(int timeoutMs) override { return CWorkerThread::RequestStop(timeoutMs); }
+    bool RequestStop(int timeoutMs) override;
 
     const ModuleProfile& Profile() const { return m_profile; }
     CFrameChain& Chain() { return m_chain; }
@@ -92,8 +92,9 @@ protected:
                      std::optional<PictureSize> fullCopySize);
     // The result code of an exception that ended Run: memory 100, file 400, other 800.
     static int ResultOfCurrentException();
-    // Sleeps one poll interval; the chain is empty.
-    static void PollPause();
+    // Waits for the next frame while the chain is empty: until one is appended, a stop is
+    // requested, or a short bound passes (a stop that comes without waking the chain).
+    void WaitForFrame();
 
     const ModuleProfile& m_profile;
     CFrameChain& m_chain;

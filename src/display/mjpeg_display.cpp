@@ -49,7 +49,7 @@ int CMJpegDisplay::Run()
         while (!StopRequested()) {
             std::optional<FrameRecord> frame = m_chain.PopFront();
             if (!frame) {
-                PollPause();
+                WaitForFrame();
                 continue;
             }
             if (frame->data.size() > std::numeric_limits<std::uint32_t>::max() ||

@@ -71,7 +71,7 @@ int CMpeg4Display::Run()
         while (!StopRequested()) {
             std::optional<FrameRecord> frame = m_chain.PopFront();
             if (!frame) {
-                PollPause();
+                WaitForFrame();
                 continue;
             }
             DecodeAndDraw(frame->data, decodedInRun);

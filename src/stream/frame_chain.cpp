@@ -4,8 +4,11 @@ namespace kv {
 
 void CFrameChain::Append(std::vector<std::uint8_t> data, std::uint32_t timestamp)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_records.push_back(FrameRecord{std::move(data), timestamp});
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_records.push_back(FrameRecord{std::move(data), timestamp});
+    }
+    m_changed.notify_all();
 }
 
 std::optional<FrameRecord> CFrameChain::PopFront()
@@ -32,6 +35,23 @@ void CFrameChain::Clear()
         dropped.swap(m_records);
     }
     // freed outside the lock
+}
+
+bool CFrameChain::WaitForRecord(std::chrono::milliseconds limit, const std::atomic<bool>& stop)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    // The stop flag is read under the lock that Wake takes, so a stop set before Wake is
+    // either seen here or its notification reaches the wait.
+    m_changed.wait_for(lock, limit, [&] { return !m_records.empty() || stop.load(); });
+    return !m_records.empty();
+}
+
+void CFrameChain::Wake()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+    }
+    m_changed.notify_all();
 }
 
 CFrameChain& VideoChain()

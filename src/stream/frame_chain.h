@@ -1,6 +1,9 @@
 // First-in first-out lists of finished media frames between the player and its consumers.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -28,8 +31,17 @@ public:
     std::size_t Count() const;
     void Clear();
 
+    // For a consumer with nothing to do: returns once the chain holds a record, once stop is
+    // set (and Wake called after setting it), or after limit. True when a record is there.
+    // A consumer waiting here wakes for the next frame at once and costs nothing meanwhile,
+    // where polling with short sleeps woke a thousand times a second.
+    bool WaitForRecord(std::chrono::milliseconds limit, const std::atomic<bool>& stop);
+    // Wakes every waiter to look at its stop flag again.
+    void Wake();
+
 private:
     mutable std::mutex m_lock;
+    std::condition_variable m_changed;
     std::deque<FrameRecord> m_records;
 };
 

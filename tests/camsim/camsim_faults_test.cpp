@@ -75,6 +75,29 @@ TEST(CamsimFaults, FaultOrderedWhileStreamingReachesTheRunningStream)
     EXPECT_LE(frames.size(), 16u) << "the stall stops the stream about 0.5 s in";
 }
 
+TEST(CamsimFaults, RunningOnlyFaultBreaksTheRunningStreamAndSparesTheNextOne)
+{
+    CamsimProcess cam({"--size", "160x120", "--fps", "20"});
+    std::thread order([&cam] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_TRUE(cam.SetFault("close_mid&after_frames=0&running_only=1&path=/img/"));
+    });
+    const auto start = Clock::now();
+    const auto cut = cam.ReadStream("/img/mjpeg.cgi", 10000000, 20000);
+    order.join();
+    EXPECT_LT(SecondsSince(start), 15.0) << "the running stream was closed";
+    std::size_t rest = 0;
+    const auto cutFrames = AssembleMjpg(ReadMjpg(cut.body, &rest));
+    ASSERT_FALSE(cutFrames.empty());
+    EXPECT_FALSE(cutFrames.back().complete && rest == 0) << "closed inside a frame";
+
+    // The order is still in force, and a new stream is not touched by it.
+    const auto next = cam.ReadStream("/img/mjpeg.cgi", 10000000, 800);
+    EXPECT_EQ(next.status, 200);
+    EXPECT_GE(AssembleMjpg(ReadMjpg(next.body)).size(), 5u);
+    EXPECT_FALSE(cam.SetFault("close_mid&running_only=2"));
+}
+
 TEST(CamsimFaults, CloseMidFrameCutsTheThirdFrame)
 {
     CamsimProcess cam({"--no-pacing", "--chunk-size", "700", "--size", "320x240"});

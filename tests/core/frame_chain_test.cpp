@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace kv {
@@ -40,6 +42,40 @@ TEST(FrameChain, ProducerAndConsumerOnTwoThreads)
         }
     }
     producer.join();
+}
+
+// A waiting consumer is woken by the next frame and by a stop, not by its time limit: the
+// limits here are far beyond what the test may take, so a lost wake shows as a hang.
+TEST(FrameChain, WaitingConsumerWakesForAFrameOrAStop)
+{
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    CFrameChain chain;
+    std::atomic<bool> stop{false};
+    chain.Append({9}, 1);
+    EXPECT_TRUE(chain.WaitForRecord(0ms, stop)) << "a record already there";
+    chain.Clear();
+    EXPECT_FALSE(chain.WaitForRecord(1ms, stop)) << "nothing came within the limit";
+
+    for (int round = 0; round < 50; ++round) {
+        const auto start = Clock::now();
+        std::thread producer([&] { chain.Append({1}, 2); });
+        EXPECT_TRUE(chain.WaitForRecord(60s, stop));
+        producer.join();
+        EXPECT_TRUE(chain.PopFront());
+        EXPECT_LT(Clock::now() - start, 30s);
+    }
+    for (int round = 0; round < 50; ++round) {
+        const auto start = Clock::now();
+        std::thread stopper([&] {
+            stop = true;
+            chain.Wake();
+        });
+        EXPECT_FALSE(chain.WaitForRecord(60s, stop));
+        stopper.join();
+        stop = false;
+        EXPECT_LT(Clock::now() - start, 30s);
+    }
 }
 
 TEST(FrameText, AtMostTwentyBytesEndingAtTheFirstNul)

@@ -349,6 +349,33 @@ TEST(QtLayer, FrameSinkShowsGreyAndPalettePictures)
     EXPECT_EQ(oneImage.pixelColor(2, 0), QColor(Qt::white));
 }
 
+TEST(QtLayer, TwentyFourBitRowsOfEveryWidthConvertPixelForPixel)
+{
+    // Rows go four pixels at a time with a remainder: widths 1 to 9 cover every split, and
+    // every byte differs, so a byte taken from the wrong place shows.
+    for (int width = 1; width <= 9; ++width) {
+        SCOPED_TRACE(width);
+        const int height = 3;
+        const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+        std::vector<std::uint8_t> dib(40 + stride * height, 0);
+        auto put32 = [&](int at, std::int32_t v) { std::memcpy(&dib[at], &v, 4); };
+        put32(0, 40);
+        put32(4, width);
+        put32(8, height);
+        dib[12] = 1;
+        dib[14] = 24;
+        for (std::size_t i = 40; i < dib.size(); ++i)
+            dib[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        const QImage image = kv::ui::ImageFromDib(ViewOf(dib, 40));
+        ASSERT_EQ(image.size(), QSize(width, height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* bgr = dib.data() + 40 + (height - 1 - y) * stride + x * 3;  // bottom-up
+                EXPECT_EQ(image.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0])) << x << "," << y;
+            }
+    }
+}
+
 TEST(QtLayer, FrameSinkTakesHeaderAndPixelsFromSeparateBuffersAndKeepsNothingOfThem)
 {
     kvtest::App();

@@ -137,6 +137,8 @@ Camera::Camera(const Options& options)
 {
     if (!options.logFile.empty())
         m_logFile.open(options.logFile, std::ios::app);
+    if (!options.sendLog.empty())
+        m_sendLog.open(options.sendLog, std::ios::app);
     if (options.fault.Active())
         m_faults.Set(options.fault);
 }
@@ -186,6 +188,24 @@ std::string Camera::ClockText(std::int64_t frame, int fps) const
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
                   parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
+}
+
+void Camera::NoteFrameSent(std::int64_t requestId, std::string_view stream, std::int64_t frame,
+                           std::int64_t firstByteNs, std::int64_t lastByteNs)
+{
+    std::lock_guard<std::mutex> guard(m_sendLock);
+    if (!m_sendLog.is_open())
+        return;
+    // Flushed line by line: a reader follows the file while the stream runs.
+    m_sendLog << requestId << ' ' << stream << ' ' << frame << ' ' << firstByteNs << ' ' << lastByteNs << '\n';
+    m_sendLog.flush();
+}
+
+std::int64_t MonotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 void Camera::Log(RequestRecord& request)
@@ -568,7 +588,7 @@ bool Camera::HandleControl(Connection& connection, const RequestRecord& request)
                 field = static_cast<int>(number);
         };
         if (key == "fault" || key == "after_bytes" || key == "after_frames" || key == "after_packets" || key == "ms" ||
-            key == "bytes" || key == "path" || key == "count" || key == "raw") {
+            key == "bytes" || key == "path" || key == "count" || key == "raw" || key == "running_only") {
             continue;  // fault parameters, handled above
         } else if (key == "kind") {
             ok = value == "mpeg" || value == "jpeg";

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "http_server.h"
@@ -53,6 +54,11 @@ public:
     double SecondsSinceStart() const;
     void PanTilt(int& pan, int& tilt) const;
     std::array<std::uint8_t, 4> LevelsAt(double seconds) const;
+    // --send-log: the video frame `frame` of stream request `requestId` went out between the
+    // two CLOCK_MONOTONIC readings (MonotonicNs). Nothing without the flag.
+    bool LogsSends() const { return m_sendLog.is_open(); }
+    void NoteFrameSent(std::int64_t requestId, std::string_view stream, std::int64_t frame, std::int64_t firstByteNs,
+                       std::int64_t lastByteNs);
 
 private:
     bool HandleControl(Connection& connection, const RequestRecord& request);
@@ -84,7 +90,14 @@ private:
     int m_tilt = 0;
     std::string m_lastMove;
     MotionStore m_motion;
+
+    std::mutex m_sendLock;  // guards the send log, which every stream writes to
+    std::ofstream m_sendLog;
 };
+
+// CLOCK_MONOTONIC in nanoseconds: one clock for every process on the machine, so a client
+// can set what it saw against when camsim sent it.
+std::int64_t MonotonicNs();
 
 // Pages for refused requests. Clients recognise them by their opening text only.
 std::string UnauthorizedPage();

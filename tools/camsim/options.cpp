@@ -133,6 +133,13 @@ bool FaultFromParams(const std::map<std::string, std::string>& params, FaultSpec
             }
             continue;
         }
+        if (key == "running_only") {
+            if (!OnOff(value, order.runningOnly)) {
+                error = "running_only must be 0 or 1";
+                return false;
+            }
+            continue;
+        }
         if (!ParseInt(value, number) || number < 0) {
             error = "bad value for " + key;
             return false;
@@ -220,6 +227,12 @@ Reproducibility and records
   --record-dir DIR      write each stream response body exactly as sent to DIR/<id>-<name>.bin
                         (<id> is the request's number in the request log)
   --log FILE            append every request as a JSON line to FILE
+  --send-log FILE       append a line per video frame sent on a stream: "<id> <mjpeg|asf>
+                        <frame> <first-byte-ns> <last-byte-ns>", the two times on
+                        CLOCK_MONOTONIC (shared by every process on the machine) just before
+                        the frame's bytes go to the socket and once the socket took them all
+  --frame-code on|off   draw each Motion-JPEG frame's number as a row of black and white cells
+                        along the picture's bottom-left edge (see frame_code.h; default off)
   --fault ORDER         start with a fault ordered (same syntax as the control path, e.g.
                         "stall_mid,after_bytes=5000")
 
@@ -242,7 +255,9 @@ Faults (control path: GET /camsim/control?fault=KIND&PARAM=VALUE...)
                         answer one page that carries both the 401 and the 403 title
   mot_error             answer "MOT: ERROR" (200) without acting: a refused motion-settings save
                         or release
-  Common parameters: path=PREFIX (only matching request paths), count=N (only the next N).
+  Common parameters: path=PREFIX (only matching request paths), count=N (only the next N),
+  running_only=1 (only responses already under way take it: stall_mid, close_mid, garbage
+  and bad_stream_no break the running stream while a client's reconnection is served normally)
 
 Control path (no credentials needed; never logged)
   GET /camsim/control?...   fault=... as above; or settings: kind, audio, audio_bits, size, fps,
@@ -365,6 +380,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error)
             out.recordDir = value;
         } else if (flag == "--log") {
             out.logFile = value;
+        } else if (flag == "--send-log") {
+            out.sendLog = value;
+        } else if (flag == "--frame-code") {
+            ok = OnOff(value, out.frameCode);
         } else if (flag == "--fault") {
             if (!ParseFault(value, out.fault, error))
                 return false;

@@ -29,6 +29,7 @@ struct FaultSpec {
     bool raw = false;               // garbage without any HTTP status line
     std::string path;               // only requests whose path starts with this
     std::int64_t count = -1;        // only the next N matching requests (-1: all)
+    bool runningOnly = false;       // only responses already under way; new requests are served normally
 
     bool Active() const { return kind != "none"; }
 };
@@ -66,6 +67,8 @@ struct Options {
     std::uint32_t seed = 1;
     std::string recordDir;
     std::string logFile;
+    std::string sendLog;                // one line per video frame sent: when it left (CLOCK_MONOTONIC)
+    bool frameCode = false;             // draw the frame number as a cell code into Motion-JPEG pictures
     FaultSpec fault;
     bool help = false;
 };

@@ -36,7 +36,7 @@ std::uint64_t FaultBoard::Generation() const
 FaultSpec FaultBoard::Take(std::string_view path)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!FaultMatches(m_spec, path))
+    if (!FaultMatches(m_spec, path) || m_spec.runningOnly)
         return FaultSpec{};
     FaultSpec taken = m_spec;
     if (m_spec.count > 0 && --m_spec.count == 0) {

@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "frame_code.h"
+
 namespace camsim {
 
 namespace {
@@ -196,6 +198,8 @@ std::vector<std::uint8_t> RenderScene(const SceneInput& in)
     std::snprintf(counter, sizeof counter, "#%06lld", static_cast<long long>(in.frame % 1000000));
     canvas.Text(2 * dot, 2 * dot, counter, dot);
     canvas.Text(2 * dot, 12 * dot, in.clock, dot);
+    if (in.frameCode)
+        DrawFrameCode(rgb, w, h, in.frame);
     return rgb;
 }
 

@@ -21,6 +21,7 @@ struct SceneInput {
     int tilt = 0;
     int width = 640;
     int height = 480;
+    bool frameCode = false;  // draw the frame number's cell code (frame_code.h)
 };
 
 // 24-bit RGB rows, top-down, width * 3 bytes each.

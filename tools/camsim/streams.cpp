@@ -92,6 +92,7 @@ SceneFrame RenderFrame(Camera& camera, const Settings& s, std::int64_t frame, in
     camera.PanTilt(in.pan, in.tilt);
     in.width = s.width;
     in.height = s.height;
+    in.frameCode = camera.Opts().frameCode;
     (void)fps;
     return SceneFrame{EncodeJpeg(RenderScene(in), s.width, s.height, s.quality)};
 }
@@ -148,15 +149,17 @@ void ServeMjpegStream(Camera& camera, ResponseWriter& writer, const RequestRecor
             writer.Body(std::string_view(bytes).substr(0, bytes.size() / 2));
             return;  // the connection closes inside the frame
         }
+        const std::int64_t firstByte = camera.LogsSends() ? MonotonicNs() : 0;
         if (!writer.Body(bytes))
             return;
+        if (camera.LogsSends())
+            camera.NoteFrameSent(request.id, "mjpeg", frame, firstByte, MonotonicNs());
         writer.FrameSent();
     }
 }
 
 void ServeAsfStream(Camera& camera, ResponseWriter& writer, const RequestRecord& request)
 {
-    (void)request;
     const Settings s = camera.CurrentSettings();
     const int fps = s.fps;
     const bool deterministic = camera.Deterministic();
@@ -204,6 +207,7 @@ void ServeAsfStream(Camera& camera, ResponseWriter& writer, const RequestRecord&
             return;
         }
         const std::size_t whole = std::min(count, out.size() / packetSize);
+        const std::int64_t firstByte = camera.LogsSends() ? MonotonicNs() : 0;
         if (!writer.BadStreamArmed()) {
             // The usual case: all of the frame's packets in one write.
             if (!writer.Body(std::string_view(reinterpret_cast<const char*>(out.data()), whole * packetSize)))
@@ -220,6 +224,8 @@ void ServeAsfStream(Camera& camera, ResponseWriter& writer, const RequestRecord&
                 writer.PacketSent();
             }
         }
+        if (camera.LogsSends())
+            camera.NoteFrameSent(request.id, "asf", frame, firstByte, MonotonicNs());
         writer.FrameSent();
     }
 }

@@ -234,7 +234,9 @@ struct CHttpTransfer::Impl {
                     MaybeHeadComplete();
             }
         }
-        if (done || paused || waitMs <= 0)
+        // Bytes that arrived in this step (from the socket or held back by a pause) are for
+        // the caller now: waiting for the socket first would hold each of them up to waitMs.
+        if (done || paused || waitMs <= 0 || Waiting() > 0)
             return;
         curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
     }

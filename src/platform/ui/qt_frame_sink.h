@@ -36,8 +36,19 @@ public:
     bool Present(const DibView& dib, FrameRect source, FrameRect destination) override;
     void Clear() override;
 
+    // The newest picture with the rectangles it is drawn with, taken together (a shared copy
+    // of the picture: the worker can present the next one meanwhile).
+    struct Frame {
+        QImage image;
+        QRect source;
+        QRect destination;  // fully covered once the picture is drawn
+    };
+    Frame LastFrame() const;
+
     // GUI thread: draws the newest picture, if any. True when something was drawn.
     bool Paint(QPainter& painter);
+    // GUI thread: draws a picture taken with LastFrame. True when something was drawn.
+    bool Paint(QPainter& painter, const Frame& frame);
     bool HasFrame() const;
     QRect LastDestination() const;
     QRect LastSource() const;

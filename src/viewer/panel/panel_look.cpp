@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPainterPath>
 
 #include "platform/ui/dialog_units.h"
@@ -281,19 +282,40 @@ void CViewerPanel::ApplyVideoLayout(int viewWidth, int viewHeight)
     }
 }
 
-void CViewerPanel::paintEvent(QPaintEvent*)
+void CViewerPanel::paintEvent(QPaintEvent* event)
 {
+    // Most paints are a new picture and nothing else: the background and the bezel are
+    // painted only where the picture does not cover and the paint reaches, so a picture is
+    // drawn once and not over a fill of its own size.
     QPainter painter(this);
     const ColourScheme* scheme = SchemeFor(m_nColor);
-    painter.fillRect(rect(), scheme ? kv::ui::ToQColor(scheme->background) : palette().color(QPalette::Window));
+    const QColor background = scheme ? kv::ui::ToQColor(scheme->background) : palette().color(QPalette::Window);
+    kv::ui::CQtFrameSink::Frame frame;
+    if (m_bHasWindow)
+        frame = m_pFrameSink->LastFrame();
+    QRegion backgroundArea = event->region();
+    if (!frame.image.isNull())
+        backgroundArea -= frame.destination;
+    for (const QRect& area : backgroundArea)
+        painter.fillRect(area, background);
     if (!m_bHasWindow)
         return;
-    if (m_bLayoutDone && !m_bBezelCleared)
+    // What of the bezel falls under the picture is painted over by it.
+    if (m_bLayoutDone && !m_bBezelCleared && BezelArea().intersects(backgroundArea))
         PaintBezel(painter);
     NotePictures();
-    m_pFrameSink->Paint(painter);
+    m_pFrameSink->Paint(painter, frame);
     if (m_bReconnecting)
         PaintReconnecting(painter);
+}
+
+QRegion CViewerPanel::BezelArea() const
+{
+    // The pen is 3 pixels wide and runs on the shapes' edges.
+    QRegion area;
+    for (const QRect& bar : {m_layout.bezelRight, m_layout.bezelLeft, m_layout.bezelTop, m_layout.bezelBottom})
+        area += bar.adjusted(-2, -2, 2, 2);
+    return area;
 }
 
 void CViewerPanel::PaintBezel(QPainter& painter) const

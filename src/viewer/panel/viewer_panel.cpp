@@ -42,6 +42,8 @@ CViewerPanel::CViewerPanel(PanelWorkers workers, QWidget* parent)
       m_pFrameSink(new kv::ui::CQtFrameSink(this))
 {
     m_rcZoom = {-1, -1, -1, -1};
+    // paintEvent covers every pixel it is asked for, so nothing below need be painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
 }
 

@@ -208,6 +208,7 @@ private:
     void PlaceLeftColumn();
     void ApplyVideoLayout(int viewWidth, int viewHeight);
     void PaintBezel(QPainter& painter) const;
+    QRegion BezelArea() const;
     void PaintReconnecting(QPainter& painter) const;
     void OnSpeaker();
     void UpdateCursor();
