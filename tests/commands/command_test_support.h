@@ -21,15 +21,15 @@ namespace kvtest {
 // that runs it.
 inline void OnNextModal(std::function<void(QWidget*)> act, QWidget* notThis = nullptr)
 {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act = std::move(act), notThis, poll] {
+    // Each look schedules the next one itself; a function that held itself would never be
+    // freed.
+    QTimer::singleShot(10, [act = std::move(act), notThis]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal != notThis)
             act(modal);
         else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(10, *poll);
+            OnNextModal(std::move(act), notThis);
+    });
 }
 
 // Opens the file as another program would: ImageMagick's identify when installed,

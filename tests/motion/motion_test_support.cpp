@@ -139,16 +139,3 @@ QImage Grab(kv::motion::MotionSetupDialog& dialog)
 
 } // namespace motiontest
 
-// The font library keeps a few caches for the life of the process, which the leak checker
-// of sanitizer builds would report; they are not ours.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
-// Qt converts and scales large images on its own thread pool; Qt itself is not built for
-// the thread checker, so its hand-offs look like races there. Ours are still checked.
-extern "C" __attribute__((visibility("default"))) const char* __tsan_default_suppressions()
-{
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\n";
-}

@@ -11,9 +11,3 @@ void RecordingWindow::mousePressEvent(QMouseEvent* e)
 
 } // namespace kvtest
 
-// The font library keeps a few caches for the life of the process, which the leak checker
-// of sanitizer builds would report; they are not ours.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}

@@ -10,7 +10,9 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <fstream>
 #include <optional>
+#include <string>
 
 #include "core/timings.h"
 #include "platform/ui/qt_frame_sink.h"
@@ -23,12 +25,20 @@ namespace {
 
 using namespace kv::viewer;
 
+// The process's threads except Qt's pooled ones: Qt may start a pool thread for an image
+// conversion at any time and keeps it 30 s after its last job, which says nothing of ours.
 int ThreadCount()
 {
     int count = 0;
     if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* entry = ::readdir(tasks))
-            count += entry->d_name[0] != '.';
+        while (const dirent* entry = ::readdir(tasks)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            count += name.rfind("Thread (pooled", 0) != 0;
+        }
         ::closedir(tasks);
     }
     return count;
