@@ -64,6 +64,13 @@ if(KV_BUILD_UI)
     target_precompile_headers(kvui PRIVATE ${KV_QT_PRECOMPILED})
   endif()
 
+  # A module must resolve every name at link time, except in clang's sanitizer builds: clang
+  # links the sanitizer runtime into the executable only, so a module leaves its names open.
+  set(KV_MODULE_NO_UNDEFINED -Wl,--no-undefined)
+  if(KV_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(KV_MODULE_NO_UNDEFINED)
+  endif()
+
   function(kv_module name profile exports)
     add_library(${name} SHARED ${ARGN} ${KV_SHARED_SOURCES} ${KV_UI_SOURCES} ${KV_UI_HEADERS} ${KV_COM_SOURCES}
                 ${CMAKE_SOURCE_DIR}/src/core/${profile})
@@ -74,7 +81,7 @@ if(KV_BUILD_UI)
       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
     # Calls inside the module bind to the module's own copy, never to another module's.
     # Only the names in the export map leave the module.
-    target_link_options(${name} PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic ${KV_MODULE_NO_UNDEFINED}
                         -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/${exports})
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/${exports})
   endfunction()

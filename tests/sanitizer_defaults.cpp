@@ -1,4 +1,5 @@
-// Defaults for the sanitizer builds of every test program (ignored by other builds).
+// Defaults for the sanitizer builds of every test program and of the hosts the tests run
+// (ignored by other builds).
 //
 // Qt is not built with ThreadSanitizer: the locks of its event queue and of its painting
 // and image-scaling thread pools are invisible to it, so memory that Qt hands from thread to
