@@ -78,6 +78,17 @@ int ClosedPort()
 
 class Hosts : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+#if defined(__clang__) && defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+        // Clang 14's thread checker aborts in the child that QProcess starts with clone()
+        // (a failed check in its fork handling), before the host runs at all.
+        GTEST_SKIP() << "QProcess cannot start programs under clang's thread checker";
+#endif
+#endif
+    }
+
     kvtest::ScratchRegistry m_registry;  // the hosts' store lives in its folder
     std::filesystem::path Config() const { return m_registry.Folder() / "config"; }
     std::string HostStore() const { return (Config() / "kavaro-mensilo" / "registry.reg").string(); }
