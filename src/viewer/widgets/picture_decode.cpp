@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/ui/picture_image.h"
 #include "ximage.h"
 
 namespace kv::viewer {
@@ -13,34 +14,9 @@ QImage DecodeJpegPicture(const QByteArray& bytes)
         return {};
     CxImage picture(CXIMAGE_FORMAT_JPG);
     if (!picture.Decode(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                        static_cast<std::uint32_t>(bytes.size()), CXIMAGE_FORMAT_JPG) ||
-        !picture.IsValid())
+                        static_cast<std::uint32_t>(bytes.size()), CXIMAGE_FORMAT_JPG))
         return {};
-    const int width = static_cast<int>(picture.GetWidth());
-    const int height = static_cast<int>(picture.GetHeight());
-    const int bpp = picture.GetBpp();
-    if (width <= 0 || height <= 0 || (bpp != 24 && bpp != 8))
-        return {};
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
-    for (int y = 0; y < height; ++y) {
-        // Rows are stored bottom-up.
-        const std::uint8_t* row = picture.RowPointer(height - 1 - y);
-        if (!row)
-            return {};
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            if (bpp == 24) {
-                const std::uint8_t* p = row + 3 * x;
-                out[x] = qRgb(p[2], p[1], p[0]);
-            } else {
-                const RGBQUAD c = picture.GetPaletteColor(row[x]);
-                out[x] = qRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-            }
-        }
-    }
-    return image;
+    return ui::ImageFromPicture(picture);
 }
 
 } // namespace kv::viewer
