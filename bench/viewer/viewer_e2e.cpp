@@ -28,6 +28,7 @@
 #include "core/module_profile.h"
 #include "display/packed_dib.h"
 #include "frame_code.h"
+#include "send_log.h"
 #include "measured_panel.h"
 #include "mpeg4dec.h"
 #include "process_stats.h"
@@ -75,23 +76,8 @@ Usage: bench_viewer_e2e [--kind mjpeg|mpeg|both] [--seconds N] [--warmup N] [--f
   --onscreen   show the window on the desktop instead of the offscreen platform
 )";
 
-struct SentFrame {
-    std::int64_t request = 0;
-    std::int64_t frame = 0;
-    std::int64_t firstByteNs = 0;
-    std::int64_t lastByteNs = 0;
-};
-
-std::vector<SentFrame> ReadSendLog(const std::filesystem::path& path)
-{
-    std::vector<SentFrame> sent;
-    std::ifstream in(path);
-    SentFrame line;
-    std::string stream;
-    while (in >> line.request >> stream >> line.frame >> line.firstByteNs >> line.lastByteNs)
-        sent.push_back(line);
-    return sent;
-}
+using camsim::ReadSendLog;
+using camsim::SentFrame;
 
 // A picture's identity: the frame code (Motion-JPEG) or the signature (MPEG-4).
 using PictureKey = std::uint64_t;

@@ -13,6 +13,7 @@
 
 #include "camsim_process.h"
 #include "frame_code.h"
+#include "send_log.h"
 #include "stream_reader.h"
 #include "ximage.h"
 
@@ -28,23 +29,8 @@ std::int64_t NowNs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-struct SendLine {
-    std::int64_t id = 0;
-    std::string stream;
-    std::int64_t frame = 0;
-    std::int64_t firstByteNs = 0;
-    std::int64_t lastByteNs = 0;
-};
-
-std::vector<SendLine> ReadSendLog(const std::filesystem::path& path)
-{
-    std::vector<SendLine> lines;
-    std::ifstream in(path);
-    SendLine line;
-    while (in >> line.id >> line.stream >> line.frame >> line.firstByteNs >> line.lastByteNs)
-        lines.push_back(line);
-    return lines;
-}
+using camsim::ReadSendLog;
+using camsim::SentFrame;
 
 std::filesystem::path TempPath(const std::string& name)
 {
@@ -151,7 +137,7 @@ TEST(CamsimSendLog, EveryFrameOfBothStreamsIsStampedOnTheSharedClock)
     ASSERT_EQ(asf.status, 200);
 
     // Lines are written once the socket took a frame; the client may have it a moment sooner.
-    std::vector<SendLine> lines;
+    std::vector<SentFrame> lines;
     for (int wait = 0; wait < 200; ++wait) {
         lines = ReadSendLog(log);
         if (lines.size() >= mjpeg.size() + 5)
@@ -163,22 +149,22 @@ TEST(CamsimSendLog, EveryFrameOfBothStreamsIsStampedOnTheSharedClock)
     const std::int64_t after = NowNs();
     std::filesystem::remove(log);
 
-    std::map<std::string, std::vector<SendLine>> byStream;
-    for (const SendLine& line : lines)
+    std::map<std::string, std::vector<SentFrame>> byStream;
+    for (const SentFrame& line : lines)
         byStream[line.stream].push_back(line);
     ASSERT_EQ(byStream.size(), 2u);
     ASSERT_GE(byStream["mjpeg"].size(), mjpeg.size());
     ASSERT_GE(byStream["asf"].size(), 5u);
     const auto requests = cam.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(byStream["mjpeg"].front().id, requests[0].id);
-    EXPECT_EQ(byStream["asf"].front().id, requests[1].id);
+    EXPECT_EQ(byStream["mjpeg"].front().request, requests[0].id);
+    EXPECT_EQ(byStream["asf"].front().request, requests[1].id);
 
     for (const auto& [stream, sent] : byStream) {
         SCOPED_TRACE(stream);
         for (std::size_t i = 0; i < sent.size(); ++i) {
             EXPECT_EQ(sent[i].frame, static_cast<std::int64_t>(i));
-            EXPECT_EQ(sent[i].id, sent.front().id);
+            EXPECT_EQ(sent[i].request, sent.front().request);
             EXPECT_LE(before, sent[i].firstByteNs);
             EXPECT_LE(sent[i].firstByteNs, sent[i].lastByteNs);
             EXPECT_LE(sent[i].lastByteNs, after);
