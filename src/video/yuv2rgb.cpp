@@ -5,6 +5,7 @@
 // saturating packs, which is what the clip table holds; tests compare every path with the
 // table lookups on random pictures of many sizes.
 #include "yuv2rgb.h"
+#include "video/yuv2rgb32.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -472,6 +474,46 @@ bool ConvertYUVtoRGBUsing(Yuv2RgbPath path, const unsigned char* source, unsigne
     }
 #endif
     ConvertScalar(p, clip);
+    return true;
+}
+
+bool ConvertYUVtoRows32(const std::uint8_t* source, int width, int height, const PixelBuffer32& rows) {
+    const std::uint8_t* clip = ClipEntryZero();
+    Picture whole{};
+    if (clip == nullptr || !rows || rows.width != width || rows.height != height ||
+        !MakePicture(source, rows.bits, width, height, whole)) {
+        return false;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    const auto band = std::make_unique_for_overwrite<std::uint8_t[]>(2 * rowBytes);
+#ifdef KV_YUV2RGB_X86
+    const bool vector = HasAvx2();
+    const bool wide = vector && HasAvx512();
+#endif
+    for (int row = 0; row < height; row += 2) {
+        // Two rows sharing a chroma row, as a picture of their own: the converter writes them
+        // bottom-up into the band, the second row first.
+        const int chromaRow = whole.chromaHeight > 0 ? std::min(row / 2, whole.chromaHeight - 1) : 0;
+        Picture pair = whole;
+        pair.y = whole.y + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
+        pair.u = whole.URow(chromaRow);
+        pair.v = whole.VRow(chromaRow);
+        pair.dst = band.get();
+        pair.height = std::min(2, height - row);
+        pair.chromaHeight = whole.chromaHeight > 0 ? 1 : 0;
+#ifdef KV_YUV2RGB_X86
+        if (vector) {
+            ConvertVector(pair, clip, wide);
+        } else {
+            ConvertScalar(pair, clip);
+        }
+#else
+        ConvertScalar(pair, clip);
+#endif
+        for (int r = 0; r < pair.height; ++r) {
+            ExpandBgrRow(pair.DstRow(r), rows.Row(row + r), width);
+        }
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "ximage.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -42,6 +43,26 @@ inline std::vector<std::uint8_t> TopDownRgb(const CxImage& image)
             out.push_back(c.rgbBlue);
         }
     }
+    return out;
+}
+
+// The JPEG with its quantisation tables (DQT segments) left out: the header still reads,
+// decoding fails once it starts. Segments are walked up to the start of the scan.
+inline std::vector<std::uint8_t> WithoutQuantTables(const std::vector<std::uint8_t>& jpeg)
+{
+    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + std::min<std::size_t>(2, jpeg.size()));
+    std::size_t i = 2;
+    while (i + 4 <= jpeg.size() && jpeg[i] == 0xFF) {
+        const std::uint8_t marker = jpeg[i + 1];
+        const std::size_t length = (std::size_t(jpeg[i + 2]) << 8) | jpeg[i + 3];
+        if (marker == 0xDA)
+            break;  // the scan and what follows are kept whole
+        if (marker != 0xDB)
+            out.insert(out.end(), jpeg.begin() + static_cast<long>(i),
+                       jpeg.begin() + static_cast<long>(std::min(jpeg.size(), i + 2 + length)));
+        i += 2 + length;
+    }
+    out.insert(out.end(), jpeg.begin() + static_cast<long>(std::min(i, jpeg.size())), jpeg.end());
     return out;
 }
 

@@ -393,6 +393,63 @@ TEST(QtLayer, FrameSinkTakesHeaderAndPixelsFromSeparateBuffersAndKeepsNothingOfT
     EXPECT_EQ(shown.pixelColor(1, 1), QColor(Qt::green));
 }
 
+// Rows lent to a worker: shown as presented pictures are, handed back without a trace, one
+// buffer out at a time, and never the memory of a picture the window still holds.
+TEST(QtLayer, FrameSinkLendsRowsToDecodeIntoAndShowsThemAsPresented)
+{
+    kvtest::App();
+    QWidget widget;
+    kv::ui::CQtFrameSink sink(&widget);
+    const auto fill = [](const kv::PixelBuffer32& rows, std::uint32_t value) {
+        for (int y = 0; y < rows.height; ++y)
+            std::fill_n(rows.Row(y), rows.width, value);
+    };
+
+    kv::PixelBuffer32 rows = sink.BeginPicture(3, 2);
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows.width, 3);
+    EXPECT_GE(rows.stride, 12u);
+    EXPECT_FALSE(sink.BeginPicture(3, 2)) << "one buffer out at a time";
+    fill(rows, 0xFFFF0000u);
+    rows.Row(1)[2] = 0xFF0000FFu;
+    EXPECT_TRUE(sink.EndPicture(true, {0, 0, 3, 2}, {10, 10, 30, 20}));
+    EXPECT_FALSE(sink.EndPicture(true, {0, 0, 3, 2}, {10, 10, 30, 20})) << "nothing is out";
+    const QImage held = sink.LastImage();  // as the window holds a picture while painting it
+    EXPECT_EQ(held.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(held.pixelColor(2, 1), QColor(Qt::blue));
+    EXPECT_EQ(sink.LastDestination(), QRect(10, 10, 30, 20));
+
+    // Pictures written meanwhile never go into the held one's memory.
+    for (int i = 0; i < 3; ++i) {
+        rows = sink.BeginPicture(3, 2);
+        ASSERT_TRUE(rows);
+        EXPECT_NE(rows.bits, held.constBits());
+        fill(rows, 0xFF00FF00u);
+        EXPECT_TRUE(sink.EndPicture(true, {0, 0, 3, 2}, {10, 10, 30, 20}));
+    }
+    EXPECT_EQ(held.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(sink.LastImage().pixelColor(0, 0), QColor(Qt::green));
+
+    // Handed back unshown: what was shown stays, and so do its rectangles.
+    rows = sink.BeginPicture(5, 5);
+    ASSERT_TRUE(rows);
+    fill(rows, 0xFF0000FFu);
+    EXPECT_FALSE(sink.EndPicture(false, {0, 0, 5, 5}, {0, 0, 5, 5}));
+    EXPECT_EQ(sink.LastImage().pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(sink.LastDestination(), QRect(10, 10, 30, 20));
+    // An empty destination shows nothing either.
+    ASSERT_TRUE(sink.BeginPicture(3, 2));
+    EXPECT_FALSE(sink.EndPicture(true, {0, 0, 3, 2}, {0, 0, 0, 2}));
+    EXPECT_EQ(sink.LastDestination(), QRect(10, 10, 30, 20));
+
+    // Sizes a picture cannot have are refused without a buffer going out.
+    EXPECT_FALSE(sink.BeginPicture(0, 2));
+    EXPECT_FALSE(sink.BeginPicture(3, -1));
+    EXPECT_FALSE(sink.BeginPicture(kv::kMaxDibSide + 1, 2));
+    EXPECT_TRUE(sink.BeginPicture(3, 2));
+    EXPECT_FALSE(sink.EndPicture(false, {}, {}));
+}
+
 TEST(QtLayer, FrameSinkNeverQueuesPicturesBehindASlowWindow)
 {
     kvtest::App();

@@ -1,4 +1,5 @@
 #include "yuv2rgb.h"
+#include "video/yuv2rgb32.h"
 
 #include <gtest/gtest.h>
 
@@ -242,6 +243,42 @@ TEST_F(Yuv2Rgb, OddSizesAreConvertedExactlyWithinThePlanes) {
             }
         }
     }
+}
+
+// The 32-bit rows give the formula's colours, opaque, top-down, for odd and even sizes and
+// widths on each side of the vector paths' steps; nothing past a row is touched.
+TEST_F(Yuv2Rgb, RowsOf32BitPixelsHoldTheSameColoursTopDown) {
+    std::mt19937 rng(23);
+    const int sizes[][2] = {{1, 1}, {2, 1}, {1, 3}, {3, 3}, {17, 9}, {31, 31}, {32, 2}, {33, 5},
+                            {64, 7}, {65, 4}, {201, 151}, {640, 480}};
+    for (const auto& s : sizes) {
+        Yuv p(s[0], s[1]);
+        p.Randomise(rng);
+        const std::size_t stride = static_cast<std::size_t>(p.width) * 4 + 20;
+        std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(p.height), kGuard);
+        ASSERT_TRUE(kv::ConvertYUVtoRows32(p.data.data(), p.width, p.height, {rows.data(), stride, p.width, p.height}));
+        for (int y = 0; y < p.height; ++y) {
+            const std::uint8_t* row = rows.data() + static_cast<std::size_t>(y) * stride;
+            for (int x = 0; x < p.width; ++x) {
+                std::uint32_t value;
+                std::memcpy(&value, row + 4 * x, 4);
+                const Bgr got{std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16)};
+                ASSERT_EQ(value >> 24, 0xFFu) << s[0] << "x" << s[1] << " at " << x << "," << y;
+                ASSERT_EQ(got, ExpectedPixel(p, x, y)) << s[0] << "x" << s[1] << " at " << x << "," << y;
+            }
+            for (std::size_t k = 4 * static_cast<std::size_t>(p.width); k < stride; ++k)
+                ASSERT_EQ(row[k], kGuard) << "past row " << y << " of " << s[0] << "x" << s[1];
+        }
+    }
+
+    // Refused with nothing written: rows of another size, no tables.
+    Yuv p(4, 4);
+    std::vector<std::uint8_t> rows(64, kGuard);
+    EXPECT_FALSE(kv::ConvertYUVtoRows32(p.data.data(), 4, 4, {rows.data(), 16, 4, 3}));
+    EXPECT_FALSE(kv::ConvertYUVtoRows32(p.data.data(), 4, 4, {}));
+    delete_YUV2RGB_tab();
+    EXPECT_FALSE(kv::ConvertYUVtoRows32(p.data.data(), 4, 4, {rows.data(), 16, 4, 4}));
+    for (auto b : rows) ASSERT_EQ(b, kGuard);
 }
 
 TEST_F(Yuv2Rgb, NothingIsWrittenForEmptyPicturesOrNullPointers) {

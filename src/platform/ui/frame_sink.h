@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/byte_order.h"
+#include "video/rgb32_rows.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -96,6 +97,17 @@ public:
     virtual bool Present(const DibView& dib, FrameRect source, FrameRect destination) = 0;
     // Forgets the last picture.
     virtual void Clear() = 0;
+
+    // Optional, for workers that can write the drawn format themselves: lends a buffer of
+    // 0xFFRRGGBB pixels (video/rgb32_rows.h) for the next picture (sides 1 to kMaxDibSide), so
+    // the picture is decoded straight into what the window draws rather than handed over as
+    // a DIB and converted. Empty when the sink lends nothing (the default), refuses the size,
+    // or has a buffer out already; the worker then presents a DIB. Called from the worker's
+    // thread; every buffer lent must come back through EndPicture.
+    virtual PixelBuffer32 BeginPicture(int /*width*/, int /*height*/) { return {}; }
+    // Gives the lent buffer back: with show, it is drawn as Present would draw it (same
+    // rectangles, same result); without, it is dropped and what was drawn before stays.
+    virtual bool EndPicture(bool /*show*/, FrameRect /*source*/, FrameRect /*destination*/) { return false; }
 };
 
 } // namespace kv

@@ -1,17 +1,14 @@
 #include "platform/ui/qt_frame_sink.h"
 
+#include "video/rgb32_rows.h"
+
 #include <QCoreApplication>
 #include <QPainter>
 #include <QWidget>
 
 #include <array>
 #include <atomic>
-#include <bit>
-#include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 namespace kv::ui {
 
@@ -21,7 +18,7 @@ const QEvent::Type kRepaintEvent = static_cast<QEvent::Type>(QEvent::User + 0x0E
 
 QRect ToQRect(FrameRect r) { return QRect(r.x, r.y, r.width, r.height); }
 
-constexpr std::uint32_t kOpaque = 0xFF000000u;
+constexpr std::uint32_t kOpaque = kv::kOpaquePixel;
 
 // RGB32 values of the palette; indices the palette does not hold read as black.
 std::array<std::uint32_t, 256> PaletteLookup(const DibView& dib, const DibLayout& layout)
@@ -32,53 +29,6 @@ std::array<std::uint32_t, 256> PaletteLookup(const DibView& dib, const DibLayout
     for (int i = 0; i < layout.paletteEntries; ++i, entry += 4)
         lookup[static_cast<std::size_t>(i)] = kOpaque | (std::uint32_t(entry[2]) << 16) | (std::uint32_t(entry[1]) << 8) | entry[0];
     return lookup;
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// Four pixels per byte shuffle. Each step loads 16 bytes for the 12 it converts, so it stops
-// while at least two more pixels follow; the rest goes the portable way.
-__attribute__((target("ssse3"))) int ConvertRow24Ssse3(const std::uint8_t* src, std::uint32_t* dst, int width)
-{
-    const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-    const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
-    int x = 0;
-    for (; x + 6 <= width; x += 4, src += 12) {
-        const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_or_si128(_mm_shuffle_epi8(bgr, order), opaque));
-    }
-    return x;
-}
-
-const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
-#endif
-
-void ConvertRow24(const std::uint8_t* src, std::uint32_t* dst, int width)
-{
-    int x = 0;
-#if defined(__x86_64__) || defined(__i386__)
-    if (kHasSsse3) {
-        x = ConvertRow24Ssse3(src, dst, width);
-        src += static_cast<std::size_t>(x) * 3;
-    }
-#endif
-    if constexpr (std::endian::native == std::endian::little) {
-        // Four pixels from three 32-bit words: a byte at a time, this loop was the costliest
-        // step of showing a picture after decoding it.
-        for (; x + 4 <= width; x += 4, src += 12) {
-            std::uint32_t a;
-            std::uint32_t b;
-            std::uint32_t c;
-            std::memcpy(&a, src, 4);      // b0 g0 r0 b1
-            std::memcpy(&b, src + 4, 4);  // g1 r1 b2 g2
-            std::memcpy(&c, src + 8, 4);  // r2 b3 g3 r3
-            dst[x] = kOpaque | (a & 0xFFFFFFu);
-            dst[x + 1] = kOpaque | (a >> 24) | ((b & 0xFFFFu) << 8);
-            dst[x + 2] = kOpaque | (b >> 16) | ((c & 0xFFu) << 16);
-            dst[x + 3] = kOpaque | (c >> 8);
-        }
-    }
-    for (; x < width; ++x, src += 3)
-        dst[x] = kOpaque | (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
 }
 
 void ConvertRowIndexed(const std::uint8_t* src, std::uint32_t* dst, int width, int bits,
@@ -100,6 +50,20 @@ void ConvertRowIndexed(const std::uint8_t* src, std::uint32_t* dst, int width, i
     }
 }
 
+// image itself when it has the size and format and nobody else holds it, else a new image
+// (null when it cannot be had).
+QImage Reusable(QImage image, int width, int height)
+{
+    if (image.width() == width && image.height() == height && image.format() == QImage::Format_RGB32 &&
+        image.isDetached()) {
+        // Nobody else holds it: it is written in place. The window thread let go of it with a
+        // releasing decrement after painting from it; the fence orders the writes after.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return image;
+    }
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
 } // namespace
 
 bool ConvertDib(const DibView& dib, QImage& target)
@@ -107,15 +71,7 @@ bool ConvertDib(const DibView& dib, QImage& target)
     const std::optional<DibLayout> layout = DescribeDib(dib);
     if (!layout)
         return false;
-    QImage image;
-    if (target.width() == layout->width && target.height() == layout->height &&
-        target.format() == QImage::Format_RGB32 && target.isDetached()) {
-        // Nobody else holds it: convert in place. The window thread let go of it with a
-        // releasing decrement after painting from it; the fence orders these writes after.
-        std::atomic_thread_fence(std::memory_order_acquire);
-        image = std::move(target);
-    } else
-        image = QImage(layout->width, layout->height, QImage::Format_RGB32);
+    QImage image = Reusable(std::move(target), layout->width, layout->height);
     if (image.isNull())
         return false;
 
@@ -129,7 +85,7 @@ bool ConvertDib(const DibView& dib, QImage& target)
         const std::uint8_t* src = dib.pixels.data() + srcRow * layout->stride;
         auto* dst = reinterpret_cast<std::uint32_t*>(out + y * outStride);
         if (layout->bits == 24)
-            ConvertRow24(src, dst, layout->width);
+            ExpandBgrRow(src, dst, layout->width);
         else
             ConvertRowIndexed(src, dst, layout->width, layout->bits, lookup);
     }
@@ -173,6 +129,42 @@ bool CQtFrameSink::Present(const DibView& dib, FrameRect source, FrameRect desti
     }
     if (!ConvertDib(dib, image))
         return false;
+    return Publish(std::move(image), source, destination);
+}
+
+PixelBuffer32 CQtFrameSink::BeginPicture(int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > kMaxDibSide || height > kMaxDibSide || m_lentOut.exchange(true))
+        return {};
+    QImage image;
+    {
+        std::lock_guard lock(m_lock);
+        image = std::move(m_spare);
+    }
+    m_lent = Reusable(std::move(image), width, height);
+    if (m_lent.isNull()) {
+        m_lentOut = false;
+        return {};
+    }
+    return {m_lent.bits(), static_cast<std::size_t>(m_lent.bytesPerLine()), width, height};
+}
+
+bool CQtFrameSink::EndPicture(bool show, FrameRect source, FrameRect destination)
+{
+    if (!m_lentOut.load())
+        return false;
+    QImage image = std::move(m_lent);
+    m_lentOut = false;
+    if (show && destination.width > 0 && destination.height > 0)
+        return Publish(std::move(image), source, destination);
+    std::lock_guard lock(m_lock);
+    if (m_spare.isNull())
+        m_spare = std::move(image);  // kept for the next picture
+    return false;
+}
+
+bool CQtFrameSink::Publish(QImage image, FrameRect source, FrameRect destination)
+{
     QRect src = ToQRect(source).intersected(image.rect());
     if (src.isEmpty())
         src = image.rect();

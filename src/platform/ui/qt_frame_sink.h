@@ -35,6 +35,8 @@ public:
 
     bool Present(const DibView& dib, FrameRect source, FrameRect destination) override;
     void Clear() override;
+    PixelBuffer32 BeginPicture(int width, int height) override;
+    bool EndPicture(bool show, FrameRect source, FrameRect destination) override;
 
     // The newest picture with the rectangles it is drawn with, taken together (a shared copy
     // of the picture: the worker can present the next one meanwhile).
@@ -61,10 +63,15 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Makes image the newest picture and asks the window to paint it.
+    bool Publish(QImage image, FrameRect source, FrameRect destination);
+
     mutable std::mutex m_lock;
     QWidget* m_widget;                   // cleared when the widget is destroyed
     QImage m_image;
     QImage m_spare;                      // the picture before, reused for the next conversion
+    QImage m_lent;                       // the buffer a worker is writing (BeginPicture)
+    std::atomic<bool> m_lentOut{false};  // m_lent belongs to that worker until EndPicture
     QRect m_source;
     QRect m_destination;
     QRect m_dirty;                       // destination of pictures not painted yet

@@ -1,6 +1,7 @@
 // CxImage: construction, the DIB block and its palette, and the plain accessors.
 #include "ximage.h"
 #include "video/image/saturating_cast.h"
+#include "video/image/image_limits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +11,7 @@
 
 namespace {
 
-// Largest pixel area a single image may take; keeps hostile headers from asking for more
-// memory than any picture of this system needs.
-constexpr std::uint64_t kMaxImageBytes = 512ull * 1024 * 1024;
+using kv::image::kMaxImageBytes;
 
 std::uint32_t EffectiveWidth(std::uint32_t width, std::uint32_t bpp)
 {

@@ -1,0 +1,12 @@
+// Bounds every decoded picture keeps to, whichever way it is decoded.
+#pragma once
+
+#include <cstdint>
+
+namespace kv::image {
+
+// Largest pixel area a single image may take, counted as its 24-bit bitmap rows; keeps
+// hostile headers from asking for more memory than any picture of this system needs.
+inline constexpr std::uint64_t kMaxImageBytes = 512ull * 1024 * 1024;
+
+} // namespace kv::image

@@ -1,0 +1,84 @@
+#include "video/image/jpeg_direct.h"
+
+#include "video/image/image_limits.h"
+#include "video/image/jpeg_error.h"
+#include "video/image/jpeg_stream_adapter.h"
+#include "xmemfile.h"
+
+#include <bit>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace kv {
+namespace {
+
+// The library's pixel layout that is 0xFFRRGGBB in memory on this machine; it fills the
+// fourth byte with 0xFF.
+constexpr J_COLOR_SPACE kNativeOpaque = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+
+// Between the setjmp and the library calls: nothing with a destructor lives in this frame,
+// since an error leaves it by longjmp.
+JpegDirectResult Decompress(jpeg_decompress_struct* cinfo, IPixelLender& lender)
+{
+    jpeg_read_header(cinfo, TRUE);
+    // Grey and three-component pictures convert to the window's pixels in the library;
+    // four-component ones go through the image's own conversion.
+    if (cinfo->out_color_space != JCS_RGB && cinfo->out_color_space != JCS_GRAYSCALE)
+        return JpegDirectResult::Declined;
+    cinfo->out_color_space = kNativeOpaque;
+    jpeg_calc_output_dimensions(cinfo);
+    const std::uint64_t width = cinfo->output_width;
+    const std::uint64_t height = cinfo->output_height;
+    // The image decode refuses pictures whose 24-bit rows would pass the size bound.
+    if (((width * 24 + 31) / 32) * 4 * height > image::kMaxImageBytes)
+        return JpegDirectResult::Failed;
+    const PixelBuffer32 rows = lender.Lend(static_cast<int>(width), static_cast<int>(height));
+    if (!rows || rows.width != static_cast<int>(width) || rows.height != static_cast<int>(height))
+        return JpegDirectResult::Declined;
+
+    jpeg_start_decompress(cinfo);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JSAMPROW target = reinterpret_cast<JSAMPROW>(rows.Row(static_cast<int>(cinfo->output_scanline)));
+        jpeg_read_scanlines(cinfo, &target, 1);
+    }
+    jpeg_finish_decompress(cinfo);
+    return JpegDirectResult::Decoded;
+}
+
+} // namespace
+
+JpegDirectResult DecodeJpegTo32(const std::uint8_t* data, std::size_t size, IPixelLender& lender)
+{
+    if (!data || size > std::numeric_limits<std::uint32_t>::max())
+        return JpegDirectResult::Failed;
+    // Read through the same file and source manager as the image decode, so that short or
+    // damaged data ends the same way.
+    CxMemFile file(const_cast<std::uint8_t*>(data), static_cast<std::uint32_t>(size));
+    const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
+        static_cast<std::uint8_t*>(std::malloc(JpegStreamAdapter::kBufferSize)), &std::free);
+    if (!buffer)
+        return JpegDirectResult::Failed;
+    char lastError[256] = {};
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager error;
+    JpegStreamAdapter adapter;
+    cinfo.err = InstallJpegErrorManager(error, lastError, sizeof(lastError));
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return JpegDirectResult::Failed;
+    }
+    jpeg_create_decompress(&cinfo);
+    adapter.InstallSource(&cinfo, &file, buffer.get());
+    JpegDirectResult result = JpegDirectResult::Failed;
+    try {
+        result = Decompress(&cinfo, lender);
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);  // a lender that ran out of memory
+        throw;
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return result;
+}
+
+} // namespace kv
