@@ -101,7 +101,15 @@ void CDisplayWorker::DrawPicture(const DibView& dib, int width, int height, bool
 {
     if (m_captureRequested.load())
         ServeCapture(dib, fullCopySize);
+    const std::optional<DrawRects> rects = RectsFor(width, height, applyZoomPercent);
+    if (!rects)
+        return;
+    if (IFrameSink* sink = m_sink.load())
+        sink->Present(dib, rects->source, rects->destination);
+}
 
+std::optional<CDisplayWorker::DrawRects> CDisplayWorker::RectsFor(int width, int height, bool applyZoomPercent) const
+{
     FrameRect source{0, 0, width, height};
     if (m_zoomActive.load()) {
         const PictureSize origin = Unpack(m_zoomOrigin.load());
@@ -113,9 +121,13 @@ void CDisplayWorker::DrawPicture(const DibView& dib, int width, int height, bool
     const FrameRect destination{m_profile.displayX, m_profile.displayY, Scaled(percent, view.width),
                                 Scaled(percent, view.height)};
     if (destination.width <= 0 || destination.height <= 0)
-        return;  // a zoom percent of 0 or an empty view draws nothing
-    if (IFrameSink* sink = m_sink.load())
-        sink->Present(dib, source, destination);
+        return std::nullopt;  // a zoom percent of 0 or an empty view draws nothing
+    return DrawRects{source, destination};
+}
+
+IFrameSink* CDisplayWorker::LendingSink() const
+{
+    return m_captureRequested.load() ? nullptr : m_sink.load();
 }
 
 void CDisplayWorker::ServeCapture(const DibView& dib, std::optional<PictureSize> fullCopySize)

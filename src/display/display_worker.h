@@ -84,12 +84,22 @@ protected:
     void OpenPicture(int width, int height);
     // Posts WM_DISPLAY_OPENED to the window, if any.
     void PostDisplayOpened();
+    // Where a picture of width by height goes now: the zoom source (or the whole picture)
+    // into the profile's position with the view size, scaled by the zoom percent when
+    // applyZoomPercent. Nothing when nothing is drawn (a zoom percent of 0, an empty view).
+    struct DrawRects {
+        FrameRect source;
+        FrameRect destination;
+    };
+    std::optional<DrawRects> RectsFor(int width, int height, bool applyZoomPercent) const;
     // The draw step for one decoded picture: serves a pending capture from it, then hands it
-    // to the sink at the profile's position with the view size, zoom percent (when
-    // applyZoomPercent) and zoom source. fullCopySize: the size the full capture copy is
-    // resized to; nothing keeps the picture's own size.
+    // to the sink with RectsFor. fullCopySize: the size the full capture copy is resized to;
+    // nothing keeps the picture's own size.
     void DrawPicture(const DibView& dib, int width, int height, bool applyZoomPercent,
                      std::optional<PictureSize> fullCopySize);
+    // The sink, when the next picture may be written straight into rows it lends: it lends
+    // them, and no capture waits (the copies are made from the bitmap).
+    IFrameSink* LendingSink() const;
     // The result code of an exception that ended Run: memory 100, file 400, other 800.
     static int ResultOfCurrentException();
     // Waits for the next frame while the chain is empty: until one is appended, a stop is
@@ -127,6 +137,10 @@ public:
     bool Open(int width, int height, std::span<const std::uint8_t> config) override;
     void Release() override;
     int Run() override;
+
+private:
+    class Lender;
+    std::vector<std::uint32_t> m_scratch;  // rows for pictures decoded but not drawn
 };
 
 // Decodes MPEG-4 frames (the configuration header from the stream header first) and

@@ -2,9 +2,11 @@
 
 #include "stream/debug_log.h"
 #include "stream/result_code.h"
+#include "video/image/jpeg_direct.h"
 #include "ximage.h"
 
 #include <limits>
+#include <memory>
 
 namespace kv {
 namespace {
@@ -21,6 +23,46 @@ DibView ViewOf(const CxImage& image)
 }
 
 } // namespace
+
+// Lends the decoder the sink's rows for a picture that is drawn, and rows of its own for one
+// that is not (zoom percent 0, an empty view): such a picture is still decoded, since a frame
+// that does not decode ends the run either way.
+class CMJpegDisplay::Lender final : public IPixelLender {
+public:
+    Lender(const CMJpegDisplay& worker, IFrameSink& sink, std::vector<std::uint32_t>& scratch)
+        : m_worker(worker), m_sink(sink), m_scratch(scratch) {}
+    ~Lender() { GiveBack(false); }
+
+    PixelBuffer32 Lend(int width, int height) override
+    {
+        m_rects = m_worker.RectsFor(width, height, m_worker.m_profile.mjpegDisplayZooms);
+        if (m_rects) {
+            const PixelBuffer32 rows = m_sink.BeginPicture(width, height);
+            m_lent = static_cast<bool>(rows);
+            return rows;
+        }
+        const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        if (m_scratch.size() < pixels)
+            m_scratch.resize(pixels);
+        return {reinterpret_cast<std::uint8_t*>(m_scratch.data()), static_cast<std::size_t>(width) * 4, width, height};
+    }
+
+    // Shows the sink's rows (show) or hands them back untouched; nothing when none were lent.
+    void GiveBack(bool show)
+    {
+        if (!m_lent)
+            return;
+        m_lent = false;
+        m_sink.EndPicture(show, m_rects->source, m_rects->destination);
+    }
+
+private:
+    const CMJpegDisplay& m_worker;
+    IFrameSink& m_sink;
+    std::vector<std::uint32_t>& m_scratch;
+    std::optional<DrawRects> m_rects;
+    bool m_lent = false;
+};
 
 CMJpegDisplay::CMJpegDisplay(const ModuleProfile& profile, CFrameChain& chain) : CDisplayWorker(profile, chain) {}
 
@@ -52,6 +94,22 @@ int CMJpegDisplay::Run()
                 WaitForFrame();
                 continue;
             }
+            if (IFrameSink* sink = LendingSink()) {
+                // Straight into the window's rows; pictures the rows cannot take go the way
+                // of the bitmap below.
+                Lender lender(*this, *sink, m_scratch);
+                const JpegDirectResult direct = DecodeJpegTo32(frame->data.data(), frame->data.size(), lender);
+                if (direct == JpegDirectResult::Failed) {
+                    result = kResultMalformed;
+                    break;
+                }
+                if (direct == JpegDirectResult::Decoded) {
+                    lender.GiveBack(true);
+                    if (m_profile.writesLog)
+                        DebugMessage("motion-jpeg display Video Frame finished", 1);
+                    continue;  // the frame is freed with its record
+                }
+            }
             if (frame->data.size() > std::numeric_limits<std::uint32_t>::max() ||
                 !image.Decode(frame->data.data(), frame->Size(), CXIMAGE_FORMAT_JPG)) {
                 result = kResultMalformed;
@@ -72,6 +130,7 @@ int CMJpegDisplay::Run()
         result = ResultOfCurrentException();
     }
     m_open = false;
+    std::vector<std::uint32_t>().swap(m_scratch);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "stream/keeping_rules.h"
 #include "stream/result_code.h"
 #include "video/mpeg4/decoder.h"
+#include "video/yuv2rgb32.h"
 #include "yuv2rgb.h"
 
 #include <cstring>
@@ -121,6 +122,24 @@ void CMpeg4Display::DecodeAndDraw(const std::vector<std::uint8_t>& frame, int& d
     if (!draw)
         return;
 
+    if (IFrameSink* sink = LendingSink()) {
+        // Converted straight into the window's rows; the bitmap below is made only when the
+        // sink lends none or a capture needs it.
+        const std::optional<DrawRects> rects = RectsFor(width, height, true);
+        if (!rects)
+            return;  // nothing is drawn
+        if (const PixelBuffer32 rows = sink->BeginPicture(width, height)) {
+            bool converted = false;
+            try {
+                converted = ConvertYUVtoRows32(m_yuv.get(), width, height, rows);
+            } catch (...) {
+                sink->EndPicture(false, rects->source, rects->destination);  // the rows go back
+                throw;
+            }
+            sink->EndPicture(converted, rects->source, rects->destination);
+            return;
+        }
+    }
     ConvertToRgb(width, height);
     const std::size_t imageBytes = RowBytes24(width) * static_cast<std::size_t>(height);
     m_header.fill(0);

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -74,7 +75,62 @@ public:
     }
     void Clear() override {}
 
+    // With lendRows, pictures may come as rows written in place: lent with a stride wider
+    // than the row, the padding filled with a mark that must survive, and recorded like a
+    // presented picture (a 24-bit header) when shown.
+    PixelBuffer32 BeginPicture(int width, int height) override
+    {
+        if (!lendRows)
+            return {};
+        if (m_lentOut.exchange(true))
+            m_misuse = true;  // lent twice without EndPicture
+        m_lentWidth = width;
+        m_lentHeight = height;
+        m_lentStride = static_cast<std::size_t>(width) * 4 + kPadding;
+        m_lentRows.assign(m_lentStride * static_cast<std::size_t>(height), kPaddingMark);
+        ++m_lent;
+        return {m_lentRows.data(), m_lentStride, width, height};
+    }
+    bool EndPicture(bool show, FrameRect source, FrameRect destination) override
+    {
+        if (!m_lentOut.exchange(false)) {
+            m_misuse = true;  // nothing was lent
+            return false;
+        }
+        const std::size_t rowBytes = RowBytes24(m_lentWidth);
+        std::vector<std::uint8_t> header(40, 0);
+        WriteInfoHeader24(header.data(), m_lentWidth, m_lentHeight);
+        std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(m_lentHeight), 0);
+        for (int y = 0; y < m_lentHeight; ++y) {
+            const std::uint8_t* row = m_lentRows.data() + static_cast<std::size_t>(y) * m_lentStride;
+            std::uint8_t* out = pixels.data() + static_cast<std::size_t>(m_lentHeight - 1 - y) * rowBytes;
+            for (int x = 0; x < m_lentWidth; ++x) {
+                std::uint32_t value;
+                std::memcpy(&value, row + 4 * x, 4);
+                if (show && (value >> 24) != 0xFF)
+                    m_notOpaque = true;
+                out[3 * x] = static_cast<std::uint8_t>(value);
+                out[3 * x + 1] = static_cast<std::uint8_t>(value >> 8);
+                out[3 * x + 2] = static_cast<std::uint8_t>(value >> 16);
+            }
+            for (std::size_t k = 4 * static_cast<std::size_t>(m_lentWidth); k < m_lentStride; ++k)
+                if (row[k] != kPaddingMark)
+                    m_misuse = true;  // written past the row
+        }
+        if (!show) {
+            ++m_dropped;
+            return false;
+        }
+        ++m_shown;
+        return Present({header, pixels}, source, destination);
+    }
+
     int Count() const { return m_count.load(); }
+    int Lent() const { return m_lent.load(); }
+    int ShownFromRows() const { return m_shown.load(); }
+    int DroppedRows() const { return m_dropped.load(); }
+    // Every lent buffer came back once, no row was written past, shown pixels were opaque.
+    bool LentRowsWellUsed() const { return !m_misuse && !m_notOpaque && !m_lentOut; }
     std::vector<PresentedPicture> Pictures() const
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -87,9 +143,24 @@ public:
     }
 
     bool keepPixels = true;
+    bool lendRows = false;
     std::function<void()> onPresent;
 
 private:
+    static constexpr std::size_t kPadding = 12;
+    static constexpr std::uint8_t kPaddingMark = 0xA5;
+    // Touched by the one worker that has rows out.
+    std::vector<std::uint8_t> m_lentRows;
+    std::size_t m_lentStride = 0;
+    int m_lentWidth = 0;
+    int m_lentHeight = 0;
+    std::atomic<bool> m_lentOut{false};
+    std::atomic<bool> m_misuse{false};
+    std::atomic<bool> m_notOpaque{false};
+    std::atomic<int> m_lent{0};
+    std::atomic<int> m_shown{0};
+    std::atomic<int> m_dropped{0};
+
     mutable std::mutex m_lock;
     std::vector<PresentedPicture> m_pictures;
     std::atomic<int> m_count{0};

@@ -1,6 +1,7 @@
 // The Motion-JPEG display worker: frames from the chain decoded and drawn where the panel
 // says, grey pictures included; a frame that does not decode ends it with 430; capture.
 #include "display_test_support.h"
+#include "../image/image_test_util.h"
 
 #include "display/display_worker.h"
 #include "stream/debug_log.h"
@@ -17,10 +18,13 @@
 namespace kv::test {
 namespace {
 
-class MJpegDisplayTest : public ::testing::Test {
+// Each case runs twice: with a sink that takes bitmaps only, and with one that lends rows to
+// decode into.
+class MJpegDisplayTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
+        sink.lendRows = GetParam();
         // CTest runs the tests of this fixture as separate processes side by side: one file each.
         m_log = std::filesystem::path(::testing::TempDir()) /
                 ("display_mjpeg_" + std::to_string(::getpid()) + "_" +
@@ -66,7 +70,7 @@ private:
     std::filesystem::path m_log;
 };
 
-TEST_F(MJpegDisplayTest, DrawsEachFrameAsDecodedAtThePanelPosition)
+TEST_P(MJpegDisplayTest, DrawsEachFrameAsDecodedAtThePanelPosition)
 {
     auto display = Started(kKavaroProfile, 64, 48);
     EXPECT_EQ(window.CountOf(WM_DISPLAY_OPENED), 1);
@@ -88,15 +92,21 @@ TEST_F(MJpegDisplayTest, DrawsEachFrameAsDecodedAtThePanelPosition)
     EXPECT_EQ(exitCode, -1) << "a requested stop reports nothing";
     EXPECT_EQ(chain.Count(), 0u);
     EXPECT_EQ(LogLines(), 3);
+    EXPECT_EQ(sink.ShownFromRows(), GetParam() ? 3 : 0);
+    EXPECT_TRUE(sink.LentRowsWellUsed());
 }
 
-TEST_F(MJpegDisplayTest, GreyFramesReachTheSinkWithTheirPalette)
+TEST_P(MJpegDisplayTest, GreyFramesReachTheSinkWithTheirPalette)
 {
     auto display = Started(kKavaroProfile, 64, 48);
     ASSERT_TRUE(DrawFrames(*display, chain, sink, {grey}, 1));
     const PresentedPicture p = sink.Last();
-    EXPECT_EQ(p.Bits(), 8);
-    EXPECT_EQ(p.header.size(), 40u + 256u * 4u);
+    if (GetParam()) {
+        EXPECT_EQ(sink.ShownFromRows(), 1) << "grey is widened to the window's pixels as it is decoded";
+    } else {
+        EXPECT_EQ(p.Bits(), 8);
+        EXPECT_EQ(p.header.size(), 40u + 256u * 4u);
+    }
     const std::vector<std::uint8_t> expected = ReadDataFile("image/grey.gray");
     const std::vector<std::uint8_t> rgb = TopDownRgbOf(p.packed);
     ASSERT_EQ(rgb.size(), expected.size() * 3);
@@ -104,7 +114,7 @@ TEST_F(MJpegDisplayTest, GreyFramesReachTheSinkWithTheirPalette)
         ASSERT_EQ(rgb[3 * i], expected[i]) << i;
 }
 
-TEST_F(MJpegDisplayTest, ViewSizeAndZoomSourceShapeTheDrawKavaroIgnoresZoomPercent)
+TEST_P(MJpegDisplayTest, ViewSizeAndZoomSourceShapeTheDrawKavaroIgnoresZoomPercent)
 {
     auto display = Started(kKavaroProfile, 64, 48);
     display->SetViewSize(640, 480);
@@ -120,7 +130,7 @@ TEST_F(MJpegDisplayTest, ViewSizeAndZoomSourceShapeTheDrawKavaroIgnoresZoomPerce
     EXPECT_EQ(sink.Last().source, (FrameRect{0, 0, 64, 48}));
 }
 
-TEST_F(MJpegDisplayTest, MotionSetupDrawsAtTheOriginWithItsZoomPercent)
+TEST_P(MJpegDisplayTest, MotionSetupDrawsAtTheOriginWithItsZoomPercent)
 {
     auto display = Started(kMensiloProfile, 64, 48);
     EXPECT_EQ(window.CountOf(WM_DISPLAY_OPENED), 1);
@@ -130,7 +140,7 @@ TEST_F(MJpegDisplayTest, MotionSetupDrawsAtTheOriginWithItsZoomPercent)
     EXPECT_EQ(LogLines(), 0) << "the motion setup keeps no log";
 }
 
-TEST_F(MJpegDisplayTest, AFrameThatDoesNotDecodeEndsTheWorkerWith430)
+TEST_P(MJpegDisplayTest, AFrameThatDoesNotDecodeEndsTheWorkerWith430)
 {
     auto display = Started(kKavaroProfile, 64, 48);
     const std::vector<std::uint8_t> notJpeg(500, 0x5A);
@@ -149,9 +159,21 @@ TEST_F(MJpegDisplayTest, AFrameThatDoesNotDecodeEndsTheWorkerWith430)
     chain.Append({}, 0);
     ASSERT_TRUE(WaitFor([&] { return display->IsFinished(); }));
     EXPECT_EQ(exitCode, 430);
+
+    // A frame whose header is whole but whose tables are missing fails once its rows are
+    // lent: they go back unshown, and what was drawn stays.
+    exitCode = -1;
+    ASSERT_TRUE(display->Open(64, 48, {}));
+    ASSERT_TRUE(display->Start());
+    chain.Append(WithoutQuantTables(colour), 0);
+    ASSERT_TRUE(WaitFor([&] { return display->IsFinished(); }));
+    EXPECT_EQ(exitCode, 430);
+    EXPECT_EQ(sink.Count(), 1);
+    EXPECT_EQ(sink.DroppedRows(), GetParam() ? 1 : 0);
+    EXPECT_TRUE(sink.LentRowsWellUsed());
 }
 
-TEST_F(MJpegDisplayTest, CaptureKeepsAFullCopyAtThePictureSizeAndAPreview)
+TEST_P(MJpegDisplayTest, CaptureKeepsAFullCopyAtThePictureSizeAndAPreview)
 {
     auto display = Started(kKavaroProfile, 64, 48);
     EXPECT_EQ(display->TakeFullCopy(), nullptr);
@@ -165,6 +187,7 @@ TEST_F(MJpegDisplayTest, CaptureKeepsAFullCopyAtThePictureSizeAndAPreview)
     ASSERT_TRUE(preview && preview->IsValid());
     EXPECT_EQ(display->TakeFullCopy(), nullptr) << "handed over once";
 
+    EXPECT_EQ(sink.Lent(), 0) << "a capture takes the bitmap's way";
     const std::vector<std::uint8_t>& drawn = sink.Last().packed;
     EXPECT_EQ(full->GetWidth(), 64u);
     EXPECT_EQ(full->GetHeight(), 48u);
@@ -183,7 +206,7 @@ TEST_F(MJpegDisplayTest, CaptureKeepsAFullCopyAtThePictureSizeAndAPreview)
         }
 }
 
-TEST_F(MJpegDisplayTest, CaptureResizesTheFullCopyToTheOpenedSizeAndServesGreyPictures)
+TEST_P(MJpegDisplayTest, CaptureResizesToTheOpenedSizeAndServesGreyPictures)
 {
     // The stream said 32 by 24; the full copy is made at that size.
     auto display = Started(kKavaroProfile, 32, 24);
@@ -211,7 +234,7 @@ TEST_F(MJpegDisplayTest, CaptureResizesTheFullCopyToTheOpenedSizeAndServesGreyPi
     EXPECT_EQ(preview->RowPointer(239)[2], greyTopLeft);
 }
 
-TEST_F(MJpegDisplayTest, ZoomPercentIsClampedAndZeroDrawsNothing)
+TEST_P(MJpegDisplayTest, ZoomPercentIsClampedAndZeroDrawsNothing)
 {
     auto display = Started(kMensiloProfile, 64, 48);
     display->SetZoomPercent(100000);
@@ -227,7 +250,22 @@ TEST_F(MJpegDisplayTest, ZoomPercentIsClampedAndZeroDrawsNothing)
     ASSERT_TRUE(WaitFor([&] { return chain.Count() == 0; }));
     EXPECT_EQ(sink.Count(), 1) << "nothing drawn at 0 %";
     EXPECT_FALSE(display->IsFinished());
+
+    // Without a capture, pictures at 0 % are still decoded (a bad one would end the run),
+    // into rows of the worker's own.
+    const int lent = sink.Lent();
+    chain.Append(colour, 0);
+    ASSERT_TRUE(WaitFor([&] { return chain.Count() == 0; }));
+    chain.Append(std::vector<std::uint8_t>(64, 0x5A), 0);
+    ASSERT_TRUE(WaitFor([&] { return display->IsFinished(); }));
+    EXPECT_EQ(exitCode, 430);
+    EXPECT_EQ(sink.Count(), 1);
+    EXPECT_EQ(sink.Lent(), lent);
+    EXPECT_TRUE(sink.LentRowsWellUsed());
 }
+
+INSTANTIATE_TEST_SUITE_P(Sink, MJpegDisplayTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Rows" : "Dib"; });
 
 } // namespace
 } // namespace kv::test

@@ -13,8 +13,11 @@
 namespace kv::test {
 namespace {
 
-class Mpeg4DisplayTest : public ::testing::Test {
+// Each case runs twice: with a sink that takes bitmaps only, and with one that lends rows to
+// convert into.
+class Mpeg4DisplayTest : public ::testing::TestWithParam<bool> {
 protected:
+    void SetUp() override { sink.lendRows = GetParam(); }
     void TearDown() override { SetAsfVideoKeepFactor(kAsfVideoKeepFactorAtLoad); }
 
     std::unique_ptr<CMpeg4Display> Started(const ModuleProfile& profile, int width, int height,
@@ -35,7 +38,7 @@ protected:
     std::atomic<int> exitCode{-1};
 };
 
-TEST_F(Mpeg4DisplayTest, EveryPictureIsDrawnAsDecodedWithItsOwnHeader)
+TEST_P(Mpeg4DisplayTest, EveryPictureIsDrawnAsDecodedWithItsOwnHeader)
 {
     const M4vStream stream = LoadM4v("camsim_320x240");
     ASSERT_GE(stream.frames.size(), 8u);
@@ -58,6 +61,8 @@ TEST_F(Mpeg4DisplayTest, EveryPictureIsDrawnAsDecodedWithItsOwnHeader)
         EXPECT_TRUE(pictures[i].packed == reference[i]) << "picture " << i;
     }
     EXPECT_EQ(AsfVideoKeepFactor(), 36);
+    EXPECT_EQ(sink.ShownFromRows(), GetParam() ? 8 : 0);
+    EXPECT_TRUE(sink.LentRowsWellUsed());
 
     EXPECT_TRUE(display->RequestStop(2000));
     EXPECT_TRUE(display->IsOpen()) << "open until the player releases the decoder";
@@ -66,7 +71,7 @@ TEST_F(Mpeg4DisplayTest, EveryPictureIsDrawnAsDecodedWithItsOwnHeader)
     EXPECT_EQ(exitCode, -1);
 }
 
-TEST_F(Mpeg4DisplayTest, TheFirstPictureOfEachRunSetsTheKeepingFactor)
+TEST_P(Mpeg4DisplayTest, TheFirstPictureOfEachRunSetsTheKeepingFactor)
 {
     struct Case {
         const ModuleProfile& profile;
@@ -103,7 +108,7 @@ TEST_F(Mpeg4DisplayTest, TheFirstPictureOfEachRunSetsTheKeepingFactor)
     }
 }
 
-TEST_F(Mpeg4DisplayTest, MotionSetupDrawsEveryThirdPictureAtTheOriginAndPostsNoOpening)
+TEST_P(Mpeg4DisplayTest, MotionSetupDrawsEveryThirdAtTheOriginPostingNoOpening)
 {
     const M4vStream stream = LoadM4v("camsim_320x240");
     const std::vector<std::vector<std::uint8_t>> frames(stream.frames.begin(), stream.frames.begin() + 10);
@@ -131,7 +136,7 @@ TEST_F(Mpeg4DisplayTest, MotionSetupDrawsEveryThirdPictureAtTheOriginAndPostsNoO
     ASSERT_TRUE(WaitFor([&] { return sink.Count() == 5; }));
 }
 
-TEST_F(Mpeg4DisplayTest, ViewSizeZoomSourceAndZoomPercent)
+TEST_P(Mpeg4DisplayTest, ViewSizeZoomSourceAndZoomPercent)
 {
     const M4vStream stream = LoadM4v("camsim_640x480");
     auto display = Started(kKavaroProfile, 640, 480, stream.config);
@@ -147,15 +152,18 @@ TEST_F(Mpeg4DisplayTest, ViewSizeZoomSourceAndZoomPercent)
     EXPECT_EQ(sink.Last().destination, (FrameRect{225, 35, 640, 480}));
     EXPECT_EQ(sink.Last().source, (FrameRect{160, 120, 320, 240}));
 
+    const int lent = sink.Lent();
     display->SetZoomPercent(0);
     chain.Append(stream.frames[2], 0);
     chain.Append(stream.frames[3], 0);
     ASSERT_TRUE(WaitFor([&] { return chain.Count() == 0; }));
     ASSERT_TRUE(display->RequestStop(2000));
     EXPECT_EQ(sink.Count(), 2) << "pictures at 0 % are not drawn";
+    EXPECT_EQ(sink.Lent(), lent);
+    EXPECT_TRUE(sink.LentRowsWellUsed());
 }
 
-TEST_F(Mpeg4DisplayTest, TheConfigurationIsFedAgainUntilAPictureDecodes)
+TEST_P(Mpeg4DisplayTest, TheConfigurationIsFedAgainUntilAPictureDecodes)
 {
     const M4vStream stream = LoadM4v("q2_160x120");
     // Two frames that fail, the second one cut inside its picture header.
@@ -176,7 +184,7 @@ TEST_F(Mpeg4DisplayTest, TheConfigurationIsFedAgainUntilAPictureDecodes)
     EXPECT_FALSE(display->IsFinished()) << "frames that do not decode are skipped";
 }
 
-TEST_F(Mpeg4DisplayTest, PicturesLargerThanOpenedAreDrawnAtTheirDecodedSize)
+TEST_P(Mpeg4DisplayTest, PicturesLargerThanOpenedAreDrawnAtTheirDecodedSize)
 {
     // The stream header said 160 by 120; the pictures are 1024 by 768.
     const M4vStream stream = LoadM4v("mpq_1024x768");
@@ -194,7 +202,7 @@ TEST_F(Mpeg4DisplayTest, PicturesLargerThanOpenedAreDrawnAtTheirDecodedSize)
     EXPECT_EQ(display->GetPictureSize().width, 160) << "the opened size stays the panel's";
 }
 
-TEST_F(Mpeg4DisplayTest, WithoutConfigurationTheEnlargedMaximumPictureFitsItsBuffers)
+TEST_P(Mpeg4DisplayTest, WithoutConfigurationTheEnlargedPictureFitsItsBuffers)
 {
     // No layer header at all: the decoder puts out its largest picture doubled, 2048 x 1536.
     M4vStream stream = LoadM4v("mpq_1024x768");
@@ -209,7 +217,7 @@ TEST_F(Mpeg4DisplayTest, WithoutConfigurationTheEnlargedMaximumPictureFitsItsBuf
     EXPECT_EQ(AsfVideoKeepFactor(), 12);
 }
 
-TEST_F(Mpeg4DisplayTest, WidthsNotAMultipleOfFourGetAlignedRows)
+TEST_P(Mpeg4DisplayTest, WidthsNotAMultipleOfFourGetAlignedRows)
 {
     VolFields vol;
     vol.width = 18;  // 54 bytes a row, 56 aligned
@@ -226,7 +234,7 @@ TEST_F(Mpeg4DisplayTest, WidthsNotAMultipleOfFourGetAlignedRows)
     EXPECT_TRUE(sink.Last().packed == reference.front());
 }
 
-TEST_F(Mpeg4DisplayTest, CaptureCopiesAreTheDrawnPictureAndItsEnlargedPreview)
+TEST_P(Mpeg4DisplayTest, CaptureCopiesAreTheDrawnPictureAndItsEnlargedPreview)
 {
     const M4vStream stream = LoadM4v("q2_160x120");
     auto display = Started(kKavaroProfile, 160, 120, stream.config);
@@ -238,6 +246,7 @@ TEST_F(Mpeg4DisplayTest, CaptureCopiesAreTheDrawnPictureAndItsEnlargedPreview)
     const std::unique_ptr<CxImage> preview = display->TakePreviewCopy();
     ASSERT_TRUE(full && full->IsValid() && preview && preview->IsValid());
 
+    EXPECT_EQ(sink.ShownFromRows(), GetParam() ? 1 : 0) << "the captured picture comes as a bitmap";
     const std::vector<std::uint8_t>& drawn = sink.Last().packed;
     EXPECT_EQ(full->GetWidth(), 160u);
     EXPECT_EQ(full->GetHeight(), 120u);
@@ -253,7 +262,7 @@ TEST_F(Mpeg4DisplayTest, CaptureCopiesAreTheDrawnPictureAndItsEnlargedPreview)
     EXPECT_EQ(wrong, 0) << "even preview pixels are the source's own";
 }
 
-TEST_F(Mpeg4DisplayTest, OpenWaitsForTheOldRunAndReleaseLeavesARunningDecoderAlone)
+TEST_P(Mpeg4DisplayTest, OpenWaitsForTheOldRunAndReleaseLeavesARunningDecoderAlone)
 {
     const M4vStream stream = LoadM4v("q2_160x120");
     auto display = Started(kKavaroProfile, 160, 120, stream.config);
@@ -270,6 +279,9 @@ TEST_F(Mpeg4DisplayTest, OpenWaitsForTheOldRunAndReleaseLeavesARunningDecoderAlo
     ASSERT_TRUE(display->RequestStop(2000));
     EXPECT_EQ(sink.Count(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sink, Mpeg4DisplayTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Rows" : "Dib"; });
 
 } // namespace
 } // namespace kv::test
