@@ -34,8 +34,17 @@ class CMeasuredPanel final : public kv::viewer::CViewerPanel {
 public:
     using CViewerPanel::CViewerPanel;
 
-    void SetNoting(bool on) { m_noting = on; }
+    // Notes paints while on, identifying each picture by its signature (signatures) or by its
+    // frame code (otherwise): only the one the stream needs, to disturb the viewer least.
+    void SetNoting(bool on, bool signatures = false)
+    {
+        m_noting = on;
+        m_signatures = signatures;
+    }
     const std::vector<PaintNote>& Notes() const { return m_notes; }
+    // The window thread's CPU time spent identifying painted pictures: the benchmark's own
+    // work, which is not the viewer's.
+    std::int64_t NotingCpuNs() const { return m_notingCpuNs; }
     // Paints during which a newer picture replaced the one being drawn: which of the two
     // reached the window is unknown, so they are not noted.
     int Overtaken() const { return m_overtaken; }
@@ -45,6 +54,8 @@ protected:
 
 private:
     bool m_noting = false;
+    bool m_signatures = false;
+    std::int64_t m_notingCpuNs = 0;
     std::vector<PaintNote> m_notes;
     qint64 m_lastKey = 0;
     int m_overtaken = 0;
