@@ -6,7 +6,6 @@
 #include "ximage.h"
 
 #include <limits>
-#include <memory>
 
 namespace kv {
 namespace {
@@ -31,7 +30,13 @@ class CMJpegDisplay::Lender final : public IPixelLender {
 public:
     Lender(const CMJpegDisplay& worker, IFrameSink& sink, std::vector<std::uint32_t>& scratch)
         : m_worker(worker), m_sink(sink), m_scratch(scratch) {}
-    ~Lender() { GiveBack(false); }
+    ~Lender()
+    {
+        try {
+            GiveBack(false);  // rows lent to a decode that failed or was left by an exception
+        } catch (...) {
+        }
+    }
 
     PixelBuffer32 Lend(int width, int height) override
     {
