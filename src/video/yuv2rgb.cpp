@@ -387,6 +387,17 @@ bool MakePicture(const unsigned char* source, unsigned char* destination, int wi
     return true;
 }
 
+// The widest path this processor has.
+void ConvertFastest(const Picture& p, const std::uint8_t* clip) {
+#ifdef KV_YUV2RGB_X86
+    if (HasAvx2()) {
+        ConvertVector(p, clip, HasAvx512());
+        return;
+    }
+#endif
+    ConvertScalar(p, clip);
+}
+
 const std::uint8_t* ClipEntryZero() {
     std::uint8_t* block = g_clipBlock.load(std::memory_order_acquire);
     return block == nullptr ? nullptr : block + kClipOffset;
@@ -423,13 +434,7 @@ KV_YUV2RGB_API void ConvertYUVtoRGB(const unsigned char* source, unsigned char* 
     if (clip == nullptr || !MakePicture(source, destination, width, height, p)) {
         return;
     }
-#ifdef KV_YUV2RGB_X86
-    if (HasAvx2()) {
-        ConvertVector(p, clip, HasAvx512());
-        return;
-    }
-#endif
-    ConvertScalar(p, clip);
+    ConvertFastest(p, clip);
 }
 
 } // extern "C"
@@ -486,10 +491,6 @@ bool ConvertYUVtoRows32(const std::uint8_t* source, int width, int height, const
     }
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
     const auto band = std::make_unique_for_overwrite<std::uint8_t[]>(2 * rowBytes);
-#ifdef KV_YUV2RGB_X86
-    const bool vector = HasAvx2();
-    const bool wide = vector && HasAvx512();
-#endif
     for (int row = 0; row < height; row += 2) {
         // Two rows sharing a chroma row, as a picture of their own: the converter writes them
         // bottom-up into the band, the second row first.
@@ -501,15 +502,7 @@ bool ConvertYUVtoRows32(const std::uint8_t* source, int width, int height, const
         pair.dst = band.get();
         pair.height = std::min(2, height - row);
         pair.chromaHeight = whole.chromaHeight > 0 ? 1 : 0;
-#ifdef KV_YUV2RGB_X86
-        if (vector) {
-            ConvertVector(pair, clip, wide);
-        } else {
-            ConvertScalar(pair, clip);
-        }
-#else
-        ConvertScalar(pair, clip);
-#endif
+        ConvertFastest(pair, clip);
         for (int r = 0; r < pair.height; ++r) {
             ExpandBgrRow(pair.DstRow(r), rows.Row(row + r), width);
         }
