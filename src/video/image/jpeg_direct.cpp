@@ -28,10 +28,10 @@ JpegDirectResult Decompress(jpeg_decompress_struct* cinfo, IPixelLender& lender)
         return JpegDirectResult::Declined;
     cinfo->out_color_space = kNativeOpaque;
     jpeg_calc_output_dimensions(cinfo);
-    const std::uint64_t width = cinfo->output_width;
-    const std::uint64_t height = cinfo->output_height;
+    const JDIMENSION width = cinfo->output_width;
+    const JDIMENSION height = cinfo->output_height;
     // The image decode refuses pictures whose 24-bit rows would pass the size bound.
-    if (((width * 24 + 31) / 32) * 4 * height > image::kMaxImageBytes)
+    if (std::uint64_t{image::EffectiveWidth(width, 24)} * height > image::kMaxImageBytes)
         return JpegDirectResult::Failed;
     const PixelBuffer32 rows = lender.Lend(static_cast<int>(width), static_cast<int>(height));
     if (!rows || rows.width != static_cast<int>(width) || rows.height != static_cast<int>(height))

@@ -11,12 +11,8 @@
 
 namespace {
 
+using kv::image::EffectiveWidth;
 using kv::image::kMaxImageBytes;
-
-std::uint32_t EffectiveWidth(std::uint32_t width, std::uint32_t bpp)
-{
-    return static_cast<std::uint32_t>(((static_cast<std::uint64_t>(width) * bpp + 31) / 32) * 4);
-}
 
 } // namespace
 
