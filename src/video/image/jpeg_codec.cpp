@@ -35,26 +35,8 @@ bool JpegCodec::Read(CxFile* file)
     }
     ExifReader exif(file, &m_exifinfo);
     const bool exifValid = exif.Decode();
-
-    Buffer buffer = Allocate(JpegStreamAdapter::kBufferSize);
-    if (!buffer) {
-        SetLastError("Can't allocate memory");
-        return false;
-    }
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager error;
-    JpegStreamAdapter adapter;
-    cinfo.err = InstallJpegErrorManager(error, info.szLastError, sizeof(info.szLastError));
-    // The library unwinds to here on any error.
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    adapter.InstallSource(&cinfo, file, buffer.get());
-    const bool ok = Decompress(&cinfo, exifValid);
-    jpeg_destroy_decompress(&cinfo);
-    return ok;
+    return ReadJpeg(file, info.szLastError, sizeof(info.szLastError),
+                    [this, exifValid](j_decompress_ptr cinfo) { return Decompress(cinfo, exifValid); });
 }
 
 // Runs between the codec's setjmp and the library calls: only trivially destructible

@@ -1,14 +1,11 @@
 #include "video/image/jpeg_direct.h"
 
 #include "video/image/image_limits.h"
-#include "video/image/jpeg_error.h"
 #include "video/image/jpeg_stream_adapter.h"
 #include "xmemfile.h"
 
 #include <bit>
-#include <cstdlib>
 #include <limits>
-#include <memory>
 
 namespace kv {
 namespace {
@@ -52,32 +49,15 @@ JpegDirectResult DecodeJpegTo32(const std::uint8_t* data, std::size_t size, IPix
 {
     if (!data || size > std::numeric_limits<std::uint32_t>::max())
         return JpegDirectResult::Failed;
-    // Read through the same file and source manager as the image decode, so that short or
-    // damaged data ends the same way.
+    // Read through the same file, source manager and error exit as the image decode, so that
+    // short or damaged data ends the same way.
     CxMemFile file(const_cast<std::uint8_t*>(data), static_cast<std::uint32_t>(size));
-    const std::unique_ptr<std::uint8_t, decltype(&std::free)> buffer(
-        static_cast<std::uint8_t*>(std::malloc(JpegStreamAdapter::kBufferSize)), &std::free);
-    if (!buffer)
-        return JpegDirectResult::Failed;
     char lastError[256] = {};
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager error;
-    JpegStreamAdapter adapter;
-    cinfo.err = InstallJpegErrorManager(error, lastError, sizeof(lastError));
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return JpegDirectResult::Failed;
-    }
-    jpeg_create_decompress(&cinfo);
-    adapter.InstallSource(&cinfo, &file, buffer.get());
-    JpegDirectResult result = JpegDirectResult::Failed;
-    try {
-        result = Decompress(&cinfo, lender);
-    } catch (...) {
-        jpeg_destroy_decompress(&cinfo);  // a lender that ran out of memory
-        throw;
-    }
-    jpeg_destroy_decompress(&cinfo);
+    JpegDirectResult result = JpegDirectResult::Failed;  // stays so when the library fails
+    ReadJpeg(&file, lastError, sizeof(lastError), [&result, &lender](j_decompress_ptr cinfo) {
+        result = Decompress(cinfo, lender);
+        return true;
+    });
     return result;
 }
 
