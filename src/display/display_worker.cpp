@@ -130,6 +130,32 @@ IFrameSink* CDisplayWorker::LendingSink() const
     return m_captureRequested.load() ? nullptr : m_sink.load();
 }
 
+CDisplayWorker::CLentPicture::~CLentPicture()
+{
+    try {
+        GiveBack(false);
+    } catch (...) {
+        // a destructor lets nothing out; the sink's hand-back does not fail
+    }
+}
+
+PixelBuffer32 CDisplayWorker::CLentPicture::Borrow(int width, int height, const DrawRects& rects)
+{
+    const PixelBuffer32 rows = m_sink.BeginPicture(width, height);
+    if (rows)
+        m_rects = rects;
+    return rows;
+}
+
+void CDisplayWorker::CLentPicture::GiveBack(bool show)
+{
+    if (!m_rects)
+        return;
+    const DrawRects rects = *m_rects;
+    m_rects.reset();
+    m_sink.EndPicture(show, rects.source, rects.destination);
+}
+
 void CDisplayWorker::ServeCapture(const DibView& dib, std::optional<PictureSize> fullCopySize)
 {
     // The only copies made of a picture on its way: one packed 24-bit block, the full copy

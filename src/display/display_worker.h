@@ -100,6 +100,24 @@ protected:
     // The sink, when the next picture may be written straight into rows it lends: it lends
     // them, and no capture waits (the copies are made from the bitmap).
     IFrameSink* LendingSink() const;
+    // Rows a sink lends for one picture. They go back when this goes, shown only if Show was
+    // called: a decode that fails or is left by an exception leaves what was drawn.
+    class CLentPicture {
+    public:
+        explicit CLentPicture(IFrameSink& sink) : m_sink(sink) {}
+        CLentPicture(const CLentPicture&) = delete;
+        CLentPicture& operator=(const CLentPicture&) = delete;
+        ~CLentPicture();
+        // Rows for a picture drawn with rects; empty when the sink lends none.
+        PixelBuffer32 Borrow(int width, int height, const DrawRects& rects);
+        void Show() { GiveBack(true); }
+
+    private:
+        void GiveBack(bool show);
+
+        IFrameSink& m_sink;
+        std::optional<DrawRects> m_rects;  // while rows are out
+    };
     // The result code of an exception that ended Run: memory 100, file 400, other 800.
     static int ResultOfCurrentException();
     // Waits for the next frame while the chain is empty: until one is appended, a stop is

@@ -29,44 +29,24 @@ DibView ViewOf(const CxImage& image)
 class CMJpegDisplay::Lender final : public IPixelLender {
 public:
     Lender(const CMJpegDisplay& worker, IFrameSink& sink, std::vector<std::uint32_t>& scratch)
-        : m_worker(worker), m_sink(sink), m_scratch(scratch) {}
-    ~Lender()
-    {
-        try {
-            GiveBack(false);  // rows lent to a decode that failed or was left by an exception
-        } catch (...) {
-        }
-    }
+        : m_worker(worker), m_picture(sink), m_scratch(scratch) {}
 
     PixelBuffer32 Lend(int width, int height) override
     {
-        m_rects = m_worker.RectsFor(width, height, m_worker.m_profile.mjpegDisplayZooms);
-        if (m_rects) {
-            const PixelBuffer32 rows = m_sink.BeginPicture(width, height);
-            m_lent = static_cast<bool>(rows);
-            return rows;
-        }
+        if (const std::optional<DrawRects> rects = m_worker.RectsFor(width, height, m_worker.m_profile.mjpegDisplayZooms))
+            return m_picture.Borrow(width, height, *rects);
         const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
         if (m_scratch.size() < pixels)
             m_scratch.resize(pixels);
         return {reinterpret_cast<std::uint8_t*>(m_scratch.data()), static_cast<std::size_t>(width) * 4, width, height};
     }
-
-    // Shows the sink's rows (show) or hands them back untouched; nothing when none were lent.
-    void GiveBack(bool show)
-    {
-        if (!m_lent)
-            return;
-        m_lent = false;
-        m_sink.EndPicture(show, m_rects->source, m_rects->destination);
-    }
+    // Shows the sink's rows, if any were lent.
+    void Show() { m_picture.Show(); }
 
 private:
     const CMJpegDisplay& m_worker;
-    IFrameSink& m_sink;
+    CLentPicture m_picture;
     std::vector<std::uint32_t>& m_scratch;
-    std::optional<DrawRects> m_rects;
-    bool m_lent = false;
 };
 
 CMJpegDisplay::CMJpegDisplay(const ModuleProfile& profile, CFrameChain& chain) : CDisplayWorker(profile, chain) {}
@@ -109,7 +89,7 @@ int CMJpegDisplay::Run()
                     break;
                 }
                 if (direct == JpegDirectResult::Decoded) {
-                    lender.GiveBack(true);
+                    lender.Show();
                     if (m_profile.writesLog)
                         DebugMessage("motion-jpeg display Video Frame finished", 1);
                     continue;  // the frame is freed with its record

@@ -128,15 +128,10 @@ void CMpeg4Display::DecodeAndDraw(const std::vector<std::uint8_t>& frame, int& d
         const std::optional<DrawRects> rects = RectsFor(width, height, true);
         if (!rects)
             return;  // nothing is drawn
-        if (const PixelBuffer32 rows = sink->BeginPicture(width, height)) {
-            bool converted = false;
-            try {
-                converted = ConvertYUVtoRows32(m_yuv.get(), width, height, rows);
-            } catch (...) {
-                sink->EndPicture(false, rects->source, rects->destination);  // the rows go back
-                throw;
-            }
-            sink->EndPicture(converted, rects->source, rects->destination);
+        CLentPicture lent(*sink);
+        if (const PixelBuffer32 rows = lent.Borrow(width, height, *rects)) {
+            if (ConvertYUVtoRows32(m_yuv.get(), width, height, rows))
+                lent.Show();
             return;
         }
     }
