@@ -9,7 +9,6 @@
 #include <array>
 #include <atomic>
 
-
 namespace kv::ui {
 
 namespace {
@@ -18,16 +17,14 @@ const QEvent::Type kRepaintEvent = static_cast<QEvent::Type>(QEvent::User + 0x0E
 
 QRect ToQRect(FrameRect r) { return QRect(r.x, r.y, r.width, r.height); }
 
-constexpr std::uint32_t kOpaque = kv::kOpaquePixel;
-
 // RGB32 values of the palette; indices the palette does not hold read as black.
 std::array<std::uint32_t, 256> PaletteLookup(const DibView& dib, const DibLayout& layout)
 {
     std::array<std::uint32_t, 256> lookup;
-    lookup.fill(kOpaque);
+    lookup.fill(kOpaquePixel);
     const std::uint8_t* entry = dib.header.data() + layout.paletteOffset;
     for (int i = 0; i < layout.paletteEntries; ++i, entry += 4)
-        lookup[static_cast<std::size_t>(i)] = kOpaque | (std::uint32_t(entry[2]) << 16) | (std::uint32_t(entry[1]) << 8) | entry[0];
+        lookup[static_cast<std::size_t>(i)] = kOpaquePixel | (std::uint32_t(entry[2]) << 16) | (std::uint32_t(entry[1]) << 8) | entry[0];
     return lookup;
 }
 
@@ -122,11 +119,7 @@ bool CQtFrameSink::Present(const DibView& dib, FrameRect source, FrameRect desti
         return false;
     // The one conversion happens here, on the worker's thread and outside the lock, so the
     // window only blits and never holds up a worker.
-    QImage image;
-    {
-        std::lock_guard lock(m_lock);
-        image = std::move(m_spare);
-    }
+    QImage image = TakeSpare();
     if (!ConvertDib(dib, image))
         return false;
     return Publish(std::move(image), source, destination);
@@ -136,12 +129,7 @@ PixelBuffer32 CQtFrameSink::BeginPicture(int width, int height)
 {
     if (width <= 0 || height <= 0 || width > kMaxDibSide || height > kMaxDibSide || m_lentOut.exchange(true))
         return {};
-    QImage image;
-    {
-        std::lock_guard lock(m_lock);
-        image = std::move(m_spare);
-    }
-    m_lent = Reusable(std::move(image), width, height);
+    m_lent = Reusable(TakeSpare(), width, height);
     if (m_lent.isNull()) {
         m_lentOut = false;
         return {};
@@ -161,6 +149,12 @@ bool CQtFrameSink::EndPicture(bool show, FrameRect source, FrameRect destination
     if (m_spare.isNull())
         m_spare = std::move(image);  // kept for the next picture
     return false;
+}
+
+QImage CQtFrameSink::TakeSpare()
+{
+    std::lock_guard lock(m_lock);
+    return std::move(m_spare);
 }
 
 bool CQtFrameSink::Publish(QImage image, FrameRect source, FrameRect destination)

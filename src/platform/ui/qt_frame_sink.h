@@ -63,6 +63,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // The picture before, to be written again when nobody holds it any more (may be null).
+    QImage TakeSpare();
     // Makes image the newest picture and asks the window to paint it.
     bool Publish(QImage image, FrameRect source, FrameRect destination);
 
