@@ -7,16 +7,17 @@
 
 namespace kvbench {
 
-std::uint64_t SignatureOf(int width, int height, const void* picture, PixelAt pixel)
+std::uint64_t SignatureOf(const QImage& image)
 {
     constexpr int kColumns = 32;
     constexpr int kRows = 24;
     std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
     for (int row = 0; row < kRows; ++row) {
-        const int y = (2 * row + 1) * height / (2 * kRows);
+        const int y = (2 * row + 1) * image.height() / (2 * kRows);
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int column = 0; column < kColumns; ++column) {
-            const int x = (2 * column + 1) * width / (2 * kColumns);
-            std::uint32_t value = pixel(picture, x, y) & 0xFFFFFFu;
+            const int x = (2 * column + 1) * image.width() / (2 * kColumns);
+            std::uint32_t value = line[x] & 0xFFFFFFu;
             for (int byte = 0; byte < 3; ++byte, value >>= 8) {
                 hash ^= value & 0xFFu;
                 hash *= 1099511628211ull;
@@ -26,12 +27,6 @@ std::uint64_t SignatureOf(int width, int height, const void* picture, PixelAt pi
     return hash;
 }
 
-std::uint64_t SignatureOf(const QImage& image)
-{
-    return SignatureOf(image.width(), image.height(), &image, [](const void* picture, int x, int y) {
-        return static_cast<std::uint32_t>(reinterpret_cast<const QRgb*>(static_cast<const QImage*>(picture)->constScanLine(y))[x]);
-    });
-}
 
 std::optional<std::uint32_t> FrameCodeOf(const QImage& image)
 {

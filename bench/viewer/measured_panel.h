@@ -14,12 +14,8 @@
 
 namespace kvbench {
 
-// RGB (0xRRGGBB) of a pixel of a top-down picture.
-using PixelAt = std::uint32_t (*)(const void* picture, int x, int y);
-
-// A signature of a grid of 32 by 24 pixels: equal pictures have equal signatures, and the
-// benchmark checks that the pictures it matches against all differ.
-std::uint64_t SignatureOf(int width, int height, const void* picture, PixelAt pixel);
+// A signature of a grid of 32 by 24 pixels of a 32-bit picture: equal pictures have equal
+// signatures, and the benchmark checks that the pictures it matches against all differ.
 std::uint64_t SignatureOf(const QImage& image);
 // camsim's frame code in a painted picture, if it carries one.
 std::optional<std::uint32_t> FrameCodeOf(const QImage& image);

@@ -299,8 +299,8 @@ struct Measured {
     int painted = 0;
     int sent = 0;
     int restarts = 0;
-    std::int64_t cpuNs = 0;     // the viewer's: the process's, less notingNs
-    std::int64_t notingNs = 0;  // the benchmark identifying painted pictures
+    std::int64_t processNs = 0;  // the process's user and system time
+    std::int64_t notingNs = 0;   // of which the benchmark spent identifying painted pictures
     std::int64_t wallNs = 0;
     std::vector<kvbench::ThreadCpu> threadsBefore;
     std::vector<kvbench::ThreadCpu> threadsAfter;
@@ -368,8 +368,8 @@ bool RunKind(const std::string& kind, const Options& options)
     m.decoded = sink.PresentedCount() - decoded0;
     m.painted = sink.PaintedCount() - painted0;
     m.restarts = panel->CurrentRun() != run0;
+    m.processNs = cpu1 - cpu0;
     m.notingNs = panel->NotingCpuNs();
-    m.cpuNs = cpu1 - cpu0 - m.notingNs;
     m.wallNs = wall1 - wall0;
     if (!options.screenshot.empty())
         host->grab().save(QString::fromStdString(options.screenshot + "-" + kind + ".png"));
@@ -415,8 +415,8 @@ bool RunKind(const std::string& kind, const Options& options)
     }
 
     const double interval = 1000.0 / options.fps;
-    const double cpuPerPicture = m.decoded ? double(m.cpuNs) / 1e6 / m.decoded : 0;
     auto perPicture = [](std::int64_t ns, int pictures) { return pictures ? double(ns) / 1e6 / pictures : 0.0; };
+    const double cpuPerPicture = perPicture(m.processNs - m.notingNs, m.decoded);
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     const double decodePerPicture = perPicture(cost.cpuNs, cost.pictures);
     const double showPerPicture = perPicture(cost.showNs, cost.pictures);
@@ -433,7 +433,7 @@ bool RunKind(const std::string& kind, const Options& options)
                 m.restarts);
     std::printf("  viewer CPU per picture   %7.3f ms  (user+system %.0f ms of the process, less %.0f ms the benchmark "
                 "spent identifying painted pictures)\n",
-                cpuPerPicture, double(m.cpuNs + m.notingNs) / 1e6, double(m.notingNs) / 1e6);
+                cpuPerPicture, double(m.processNs) / 1e6, double(m.notingNs) / 1e6);
     std::printf("  the recorded pictures again, in this thread: back to back | one every %.1f ms\n", interval);
     std::printf("  decode alone per picture %7.3f ms  | %7.3f ms   (%s; %d | %d pictures)\n", decodePerPicture,
                 pacedDecode, mpeg ? "decoder_decode + ConvertYUVtoRows32" : "DecodeJpegTo32", cost.pictures,
