@@ -32,7 +32,6 @@ endfunction()
 
 kv_static_lib(kv_core SOURCES ${KV_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/src/core/profile_switchable.cpp
               LIBS Threads::Threads)
-target_compile_definitions(kv_core PUBLIC KV_TEST_BUILD=1)
 kv_static_lib(kv_net SOURCES ${KV_NET_SOURCES} LIBS kv_core PkgConfig::CURL)
 kv_static_lib(kv_image SOURCES ${KV_IMAGE_SOURCES} LIBS kv_core JPEG::JPEG)
 kv_static_lib(kv_video SOURCES ${KV_VIDEO_SOURCES} LIBS kv_core)
